@@ -1,0 +1,1 @@
+// Placeholder until the subsystem lands; removed with its first source.
