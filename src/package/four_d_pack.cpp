@@ -1,1 +1,65 @@
-// In progress.
+// FourDPack: the package's one entry point. Load creates the global record and starts the
+// Winsock session; unload releases every stream, the queues and the session; every other
+// selector runs its row of the routine table.
+#include "net/session.h"
+#include "net/streams.h"
+#include "package/fourd_abi.h"
+#include "package/globals.h"
+#include "package/routine_table.h"
+
+namespace nimbus {
+namespace {
+
+PackageGlobals* GlobalsOf(Handle* globalsVariable) {
+  if (globalsVariable == nullptr || *globalsVariable == nullptr) return nullptr;
+  return reinterpret_cast<PackageGlobals*>(**globalsVariable);
+}
+
+void Load(Handle* globalsVariable) {
+  // Without a global record the package still loads: every reference is then bad and every
+  // open answers 0.
+  Handle block = NewHandleClear(sizeof(PackageGlobals));
+  if (block != nullptr) HLock(block);  // for good: slot addresses must survive yields
+  if (globalsVariable != nullptr) *globalsVariable = block;
+  const int32_t status = StartWinsockSession();
+  if (block != nullptr && globalsVariable != nullptr) {
+    GlobalsOf(globalsVariable)->sessionStartStatus = status;
+  } else if (block != nullptr) {
+    DisposeHandle(block);  // nowhere to keep it
+  }
+}
+
+void Unload(Handle* globalsVariable) {
+  if (PackageGlobals* globals = GlobalsOf(globalsVariable)) {
+    for (StreamRecord*& slot : globals->slots) {
+      if (slot != nullptr) ReleaseStream(&slot);
+    }
+    // The package's code goes away with the unload: nothing can use the record afterwards.
+    DisposeHandle(*globalsVariable);
+    *globalsVariable = nullptr;
+  }
+  EndWinsockSession();
+}
+
+}  // namespace
+}  // namespace nimbus
+
+extern "C" NIMBUS_EXPORT void NIMBUS_CALL FourDPack(int32_t selector, void** params,
+                                                    Handle* globals, FourDResult* result) {
+  using namespace nimbus;
+  try {
+    if (selector == kSelectorLoad) {
+      Load(globals);
+      return;
+    }
+    if (selector == kSelectorUnload) {
+      Unload(globals);
+      return;
+    }
+    const RoutineAdapter run = FindRoutine(selector);
+    if (run == nullptr || result == nullptr) return;
+    run(RoutineCall{params, GlobalsOf(globals), result});
+  } catch (...) {
+    // Nothing the package does throws on purpose; whatever escapes must not reach 4D.
+  }
+}

@@ -3,12 +3,24 @@
 
 namespace nimbus {
 
-void RunTimerStart(const RoutineCall& call) { call.ReturnLongint(0); }
-void RunTimerElapsed(const RoutineCall& call) { call.ReturnLongint(0); }
-void RunTimerSince(const RoutineCall& call) { call.ReturnLongint(0); }
-void RunSecondsToDateText(const RoutineCall& call) { call.ReturnEmptyString(); }
-void RunDateTimeToSeconds(const RoutineCall& call) { call.ReturnLongint(0); }
-void RunDateTextToSeconds(const RoutineCall& call) { call.ReturnLongint(0); }
+void RunTimerStart(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
+void RunTimerElapsed(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
+void RunTimerSince(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
+void RunSecondsToDateText(const RoutineCall& call) {
+  call.ReturnEmptyString();
+}
+void RunDateTimeToSeconds(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
+void RunDateTextToSeconds(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
 void RunSecondsToDateTime(const RoutineCall&) {}
 
 }  // namespace nimbus

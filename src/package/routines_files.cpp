@@ -4,10 +4,20 @@
 
 namespace nimbus {
 
-void RunStreamSendFile(const RoutineCall& call) { call.ReturnLongint(-1); }
-void RunStreamReceiveFile(const RoutineCall& call) { call.ReturnLongint(-1); }
-void RunStreamSendPicture(const RoutineCall& call) { call.ReturnLongint(-1); }
-void RunBlobToFile(const RoutineCall& call) { call.ReturnLongint(-1); }
-void RunFileToBlob(const RoutineCall& call) { call.ReturnBlock(nullptr); }
+void RunStreamSendFile(const RoutineCall& call) {
+  call.ReturnLongint(-1);
+}
+void RunStreamReceiveFile(const RoutineCall& call) {
+  call.ReturnLongint(-1);
+}
+void RunStreamSendPicture(const RoutineCall& call) {
+  call.ReturnLongint(-1);
+}
+void RunBlobToFile(const RoutineCall& call) {
+  call.ReturnLongint(-1);
+}
+void RunFileToBlob(const RoutineCall& call) {
+  call.ReturnBlock(nullptr);
+}
 
 }  // namespace nimbus

@@ -3,7 +3,11 @@
 
 namespace nimbus {
 
-void RunPictureToGIF(const RoutineCall& call) { call.ReturnBlock(nullptr); }
-void RunPictureInfo(const RoutineCall& call) { call.ReturnLongint(0); }
+void RunPictureToGIF(const RoutineCall& call) {
+  call.ReturnBlock(nullptr);
+}
+void RunPictureInfo(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
 
 }  // namespace nimbus

@@ -3,9 +3,13 @@
 
 namespace nimbus {
 
-void RunQueueCount(const RoutineCall& call) { call.ReturnLongint(0); }
+void RunQueueCount(const RoutineCall& call) {
+  call.ReturnLongint(0);
+}
 void RunQueuePush(const RoutineCall&) {}
-void RunQueuePop(const RoutineCall& call) { call.ReturnEmptyText(); }
+void RunQueuePop(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
 void RunQueueClear(const RoutineCall&) {}
 
 }  // namespace nimbus

@@ -3,11 +3,23 @@
 
 namespace nimbus {
 
-void RunTextToHTML(const RoutineCall& call) { call.ReturnEmptyText(); }
-void RunHTMLToText(const RoutineCall& call) { call.ReturnEmptyText(); }
-void RunTextToURL(const RoutineCall& call) { call.ReturnEmptyText(); }
-void RunURLToText(const RoutineCall& call) { call.ReturnEmptyText(); }
-void RunMacToISO(const RoutineCall& call) { call.ReturnEmptyText(); }
-void RunISOToMac(const RoutineCall& call) { call.ReturnEmptyText(); }
+void RunTextToHTML(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
+void RunHTMLToText(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
+void RunTextToURL(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
+void RunURLToText(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
+void RunMacToISO(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
+void RunISOToMac(const RoutineCall& call) {
+  call.ReturnEmptyText();
+}
 
 }  // namespace nimbus

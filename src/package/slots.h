@@ -18,13 +18,14 @@ StreamRecord** CheckReference(PackageGlobals* globals, int32_t reference);
 // free slot the record is released (its socket closed) and the answer is 0.
 int32_t RegisterStream(PackageGlobals* globals, StreamRecord* record);
 
-// Empties a slot after its record has been released or closed; lowers the count when the
-// slot was occupied.
-void ForgetSlot(PackageGlobals* globals, StreamRecord** slot);
+// Releases the record of an occupied slot (ReleaseStream), empties the slot and lowers the
+// open-stream count. Answers ReleaseStream's status; an empty slot answers 0.
+int16_t ReleaseSlot(PackageGlobals* globals, StreamRecord** slot);
 
-// Handles the reuse reference of StreamOpen and StreamListen (1..1023 only): the opened
-// record takes that slot, releasing whatever it held; a failed open empties it. Answers the
-// reference, or 0 after a failed open.
+// Handles the reuse reference of StreamOpen and StreamListen: the opened record takes slot
+// `reference` (1..1023), releasing whatever it held; a failed open (null record) leaves it
+// empty. Answers the reference, or 0 after a failed open. A reference outside 1..1023
+// registers the record as a new stream.
 int32_t ReuseSlot(PackageGlobals* globals, int32_t reference, StreamRecord* record);
 
 }  // namespace nimbus

@@ -14,9 +14,13 @@ SocketCalls& Table() {
 }
 }  // namespace
 
-SocketCalls& Calls() { return Table(); }
+SocketCalls& Calls() {
+  return Table();
+}
 
-void ResetSocketCalls() { Table() = SystemSocketCalls(); }
+void ResetSocketCalls() {
+  Table() = SystemSocketCalls();
+}
 
 uint32_t HostToNet32(uint32_t value) {
   uint8_t bytes[4] = {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8),

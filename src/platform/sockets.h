@@ -92,8 +92,12 @@ enum class SelectSet { kRead, kWrite, kException };
 // Byte order.
 uint32_t HostToNet32(uint32_t value);
 uint16_t HostToNet16(uint16_t value);
-inline uint32_t NetToHost32(uint32_t value) { return HostToNet32(value); }
-inline uint16_t NetToHost16(uint16_t value) { return HostToNet16(value); }
+inline uint32_t NetToHost32(uint32_t value) {
+  return HostToNet32(value);
+}
+inline uint16_t NetToHost16(uint16_t value) {
+  return HostToNet16(value);
+}
 
 // The calls. Each answers as its Winsock namesake: 0 or a count on success, kSocketError
 // (or kInvalidSocket) on failure with the code left for lastError.
