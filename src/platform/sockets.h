@@ -137,6 +137,9 @@ struct SocketCalls {
   void* (*getParent)(void* window);
 };
 
+// The system's own calls (what ResetSocketCalls restores).
+SocketCalls SystemSocketCalls();
+
 // The table in force. Tests may change entries and restore them with ResetSocketCalls.
 SocketCalls& Calls();
 void ResetSocketCalls();
