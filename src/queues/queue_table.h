@@ -1,0 +1,57 @@
+// The layout of the queue table block and of its message nodes.
+//
+// Table block: an entry count (int32), then that many entries. The entries start at the first
+// offset aligned for them: 4 in the 32-bit package, where an entry is 16 bytes, so the block is
+// 4 + 16 x count bytes there; handles are pointer-sized, so elsewhere both grow. Entries are
+// copied in and out with BlockMove, never used in place, so no pointer into the block outlives
+// an allocation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "host/toolbox.h"
+
+namespace nimbus {
+
+struct QueueEntry {
+  int32_t key;
+  int32_t messageCount;  // negative (kFreeEntry) for an entry no key uses
+  Handle firstMessage;   // oldest node; null when the queue is empty
+  Handle lastMessage;    // youngest node; null when the queue is empty
+};
+
+// A message node block: the younger neighbour (null for the last) and the text's block.
+struct MessageNode {
+  Handle next;
+  Handle text;
+};
+
+constexpr int32_t kFreeEntry = -1;
+constexpr int32_t kNoEntry = -1;  // look-up result when no entry has the key
+
+constexpr Size kEntriesOffset =
+    Size((sizeof(int32_t) + alignof(QueueEntry) - 1) / alignof(QueueEntry) * alignof(QueueEntry));
+
+// The documented sizes of the 32-bit package.
+static_assert(sizeof(Handle) != 4 || (sizeof(QueueEntry) == 16 && kEntriesOffset == 4));
+static_assert(sizeof(Handle) != 4 || sizeof(MessageNode) == 8);
+
+constexpr Size TableSize(int32_t entryCount) {
+  return kEntriesOffset + Size(sizeof(QueueEntry)) * entryCount;
+}
+
+int32_t EntryCount(Handle table);
+void SetEntryCount(Handle table, int32_t count);
+QueueEntry ReadEntry(Handle table, int32_t index);
+void WriteEntry(Handle table, int32_t index, const QueueEntry& entry);
+
+// Index of the first entry in use with this key, or kNoEntry. A linear scan.
+int32_t FindEntry(Handle table, int32_t key);
+// Index of the first free entry, or kNoEntry.
+int32_t FindFreeEntry(Handle table);
+
+MessageNode ReadNode(Handle node);
+void WriteNode(Handle node, const MessageNode& contents);
+
+}  // namespace nimbus
