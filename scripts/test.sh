@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the package and runs every test suite:
+#   native      the Linux build, tests run by ctest
+#   sanitizers  the same tests built with AddressSanitizer, LeakSanitizer and UBSan
+#   windows     the 32-bit Windows DLL cross-compiled with mingw-w64 and checked:
+#               PE32 i386, exporting only FourDPack
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+summary=()
+
+echo "== native build and tests =="
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native -j"$jobs"
+(cd build/native && ctest --output-on-failure -j"$jobs")
+summary+=("native: passed")
+
+echo "== sanitizer build and tests (ASan, LSan, UBSan) =="
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNIMBUS_SANITIZE=ON >/dev/null
+cmake --build build/sanitize -j"$jobs"
+(cd build/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
+summary+=("sanitizers: passed")
+
+echo "== Windows build (i686 mingw-w64) =="
+cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/i686-w64-mingw32.cmake" >/dev/null
+cmake --build build/windows -j"$jobs"
+bash scripts/check-windows-package.sh WIN4DX/Nimbus.4DX
+summary+=("windows: built and checked (tests not run: no Wine run yet)")
+
+echo "== summary =="
+printf '  %s\n' "${summary[@]}"
