@@ -3,6 +3,7 @@
 // selector runs its row of the routine table.
 #include "net/session.h"
 #include "net/streams.h"
+#include "queues/queues.h"
 #include "package/fourd_abi.h"
 #include "package/globals.h"
 #include "package/routine_table.h"
@@ -34,6 +35,7 @@ void Unload(Handle* globalsVariable) {
     for (StreamRecord*& slot : globals->slots) {
       if (slot != nullptr) ReleaseStream(&slot);
     }
+    DisposeQueueTable(&globals->queueTable);
     // The package's code goes away with the unload: nothing can use the record afterwards.
     DisposeHandle(*globalsVariable);
     *globalsVariable = nullptr;
