@@ -14,6 +14,9 @@ TOOLBOX_API void TBTest_SetAllocationBudget(int32_t count);
 // Live relocatable blocks and fixed records (for leak checks).
 TOOLBOX_API int32_t TBTest_LiveHandles(void);
 TOOLBOX_API int32_t TBTest_LivePointers(void);
+// Block calls given a handle or record that is not live (never allocated, or disposed of):
+// they did nothing and set nilHandleErr. Nonzero after a run means a stale handle was used.
+TOOLBOX_API int32_t TBTest_UnknownBlockUses(void);
 // Messages shown (ShowMessage) and beeps sounded since the last reset.
 TOOLBOX_API int32_t TBTest_MessageCount(void);
 TOOLBOX_API const char* TBTest_LastMessage(void);
