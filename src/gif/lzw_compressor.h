@@ -1,0 +1,22 @@
+// The LZW stage: matching pixel strings in the code table and packing the codes, low bit
+// first, into the packet buffer.
+#pragma once
+
+#include <cstdint>
+
+#include "gif/encoder_state.h"
+
+namespace nimbus::gif {
+
+// Compresses every pixel of the cursor, from the Clear code to the End-of-Information code,
+// into data sub-blocks of the output. The code table must exist.
+void Compress(EncoderState& state, int32_t initialWidth);
+
+// Appends one code of the current width; updates the width; after the End-of-Information
+// code, puts out the last bits and flushes the packet buffer.
+void WriteCode(EncoderState& state, int32_t code);
+
+// Empties every slot of the table (codes are left as they are).
+void ClearCodeTable(CodeTable& table);
+
+}  // namespace nimbus::gif
