@@ -1,5 +1,6 @@
 #include "net/session.h"
 
+#include "net/listen_queue.h"
 #include "net/statistics.h"
 
 namespace nimbus {
@@ -79,42 +80,6 @@ int32_t SocketMessageFilter(void* window, HostMessage* message) {
   }
   AcceptPending();
   return 0;
-}
-
-void HandConnection(StreamRecord* record, Socket accepted) {
-  record->socket = accepted;
-  record->state = StateEstablished;
-  record->bytesSent = 0;
-  record->lastReceiveSize = 0;
-  record->nextWaiting = nullptr;
-  AddToCounter(ConnectionsAccepted, 1);
-}
-
-void FreeListenEntry(ListenEntry& entry) {
-  if (gSession.eventWindow != nullptr) {
-    Calls().asyncSelect(entry.listeningSocket, gSession.eventWindow, 0, 0);
-  }
-  Calls().closesocket(entry.listeningSocket);
-  entry.listeningSocket = 0;
-  entry.waitingCount = 0;
-  entry.localPort = 0;
-  entry.firstWaiting = nullptr;
-  entry.lastWaiting = nullptr;
-}
-
-void AcceptPending() {
-  for (ListenEntry& entry : gSession.listenTable) {
-    while (entry.listeningSocket != 0 && entry.firstWaiting != nullptr) {
-      const Socket accepted = Calls().accept(entry.listeningSocket);
-      if (accepted == platform::kInvalidSocket) break;  // backlog empty
-      StreamRecord* record = entry.firstWaiting;
-      entry.firstWaiting = record->nextWaiting;
-      if (entry.firstWaiting == nullptr) entry.lastWaiting = nullptr;
-      HandConnection(record, accepted);
-      entry.waitingCount -= 1;
-      if (entry.waitingCount <= 0) FreeListenEntry(entry);
-    }
-  }
 }
 
 }  // namespace nimbus

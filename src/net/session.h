@@ -37,8 +37,6 @@ void EndWinsockSession();
 // The package's window-message filter: runs the accept pass for a socket notification
 // addressed to the event window and answers 0; answers 1 for everything else.
 int32_t SocketMessageFilter(void* window, HostMessage* message);
-// Hands waiting connections to the first streams waiting on each listening socket.
-void AcceptPending();
 
 ListenEntry* ListenTable();  // kListenTableSize entries
 void* EventWindow();         // null when none was found
@@ -46,11 +44,5 @@ void* EventWindow();         // null when none was found
 // resolve. Host byte order.
 uint32_t CachedLocalAddress();
 void SetCachedLocalAddress(uint32_t address);
-
-// Gives a waiting stream its accepted connection: state established, counts 0,
-// ConnectionsAccepted + 1.
-void HandConnection(StreamRecord* record, platform::Socket accepted);
-// Cancels notifications for the entry's socket, closes it and frees the entry.
-void FreeListenEntry(ListenEntry& entry);
 
 }  // namespace nimbus

@@ -1,0 +1,38 @@
+// UDP datagram endpoints. They share the stream slot table and the StreamRecord (kind 1)
+// with TCP streams, but have no state machine and are never announced to the event window.
+#pragma once
+
+#include <cstdint>
+
+#include "net/streams.h"
+#include "package/fourd_abi.h"
+
+namespace nimbus {
+
+constexpr int32_t kLargestDatagram = 2048;
+
+// A record with a non-blocking UDP socket. With localPort 1..65535 the socket is bound to
+// it and localAddress (host order, 0 = any); otherwise the system picks a port at the first
+// send. Null when the record or socket cannot be had, or the bind fails.
+StreamRecord* OpenDatagram(int32_t localPort, uint32_t localAddress);
+
+// Sends the Text's bytes, unconverted, as one datagram to address:port (host order; the
+// port's low 16 bits). 0 when sent; -1 otherwise (a full buffer is not waited out).
+int16_t SendDatagram(Slot slot, const FourDText& text, uint32_t address, int32_t port);
+
+// Where a received datagram came from, host order.
+struct DatagramSender {
+  uint32_t address;
+  uint16_t port;
+};
+
+// Takes one waiting datagram into text without waiting. 0 when one was received (text
+// holds exactly its bytes); -1 when none waits, it is longer than 2048 bytes, or the
+// receive failed, and then text is left as it was.
+int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender);
+
+// Closes the endpoint's socket and disposes of the record, emptying the slot. A TCP
+// stream given here is released as StreamRelease would, so its listen queue stays right.
+int16_t CloseDatagram(Slot slot);
+
+}  // namespace nimbus

@@ -1,0 +1,60 @@
+// Moving bytes over an established stream: sending a Text or a range of memory in sends of
+// at most 1024 bytes, buffering outgoing text in the stream's pending output, receiving
+// into a Text, counting what waits to be read, and waiting for a state.
+//
+// Sends loop until every byte is taken, yielding to other 4D processes after each attempt;
+// receives never wait. Every operation that yields re-reads its slot afterwards and stops
+// with -1 when another process released the stream meanwhile.
+#pragma once
+
+#include <cstdint>
+
+#include "net/streams.h"
+#include "package/fourd_abi.h"
+
+namespace nimbus {
+
+constexpr int32_t kLargestSend = 1024;               // bytes handed to one send call
+constexpr int32_t kPendingFlushLimit = 32000;        // pending output never grows past this
+constexpr int32_t kPendingSendAbove = 4096;          // more pending than this leaves at once
+constexpr int32_t kLargestBufferingThreshold = 255;  // flags above it are byte thresholds
+constexpr int32_t kLargestReceive = 32000;
+
+// Sends the Text's bytes (its block locked meanwhile, its state restored after), adding
+// them to the stream's bytes sent and to BytesSent. 0 when all were sent, when the slot is
+// empty or the Text is empty; -1 on a send failure or when the stream went away.
+int16_t SendTextRecord(Slot slot, const FourDText& text);
+
+// Sends length bytes at data after flushing any pending output; counts nothing. The caller
+// keeps data from moving. 0 when all were sent; -1 on a failure or an empty slot.
+int32_t SendBytes(Slot slot, const void* data, int32_t length);
+
+// Sends the pending output and empties it; the pending bytes are dropped even when the send
+// fails. The answer of SendTextRecord; 0 for an empty slot or nothing pending.
+int16_t FlushOutput(Slot slot);
+
+// The core of StreamSendText. flag 0 sends at once (after anything pending); 1..255 buffer
+// until more than 4096 bytes are pending; above 255, until at least that many are. A null
+// or empty text with a record flushes. Answers 0 when everything asked for was sent, -1 when
+// a send failed, or the pending length when the text was only buffered.
+int16_t BufferedSend(Slot slot, const FourDText* text, int16_t flag);
+
+// Receives what waits (at most 32000 bytes, or largest when above 0) into text, creating
+// its block when it has none. Answers the count; 0 once the peer has closed (state 14);
+// -1 when nothing has arrived or the receive failed (state 14 after a reset, 20 after an
+// abort). When the block cannot be had, -1 with the stream unchanged.
+int32_t ReceiveIntoText(Slot slot, FourDText& text, int16_t largest);
+
+// The bytes waiting to be read (FIONREAD); 0 for an empty slot or when the query fails.
+int32_t BytesAvailable(Slot slot);
+
+// Polls the stream and yields until its state reaches target (0 means 8; a negative target
+// waits for the stream to go away) or timeoutSeconds pass (0 or less: no time-out). The
+// last state seen; -1 once the slot is empty or holds a datagram endpoint.
+int32_t WaitState(Slot slot, int16_t target, int32_t timeoutSeconds);
+
+// Bytes of a Text that can be read: its length, cut to its block's size; 0 for a null
+// handle or a negative length.
+int32_t UsableLength(const FourDText& text);
+
+}  // namespace nimbus
