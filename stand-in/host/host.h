@@ -16,12 +16,17 @@ namespace standin {
 
 // The kinds of 4D parameters and results.
 enum class Kind { kNone, kLongint, kInteger, kString, kText, kBlock, kDate };
+// "longint", "integer", "string", "Text", "block", "date", or "none".
+const char* KindName(Kind kind);
 
 // One parameter value, or one result. Text and block contents are bytes; a Text or block
-// whose handle is null has isNull set.
+// whose handle is null has isNull set. Values read back after a call also carry, in
+// `longint`: for a Text the length field as the package left it (bytes holds at most what
+// the block really has), for a block its size, for kNone (a routine without a result) the
+// first 32 bits of the result slot, so a test can see whether the routine wrote it.
 struct Value {
   Kind kind = Kind::kNone;
-  int32_t longint = 0;  // kLongint, and kInteger (low 16 bits)
+  int32_t longint = 0;  // kLongint, and kInteger (sign-extended 16 bits)
   std::string bytes;    // kString (at most 255), kText, kBlock contents
   bool isNull = false;  // kText / kBlock with a null handle
   FourDDate date{};     // kDate
@@ -37,20 +42,27 @@ struct Value {
 };
 
 // What a routine call gave back: its result and the value of every parameter after the call
-// (output parameters included), in the order given.
+// (output parameters included), in the order given. When the call could not be made (no
+// package, unknown routine, parameters that do not match the routine), error says why and
+// nothing else is set.
 struct CallResult {
   Value result;
   std::vector<Value> params;
+  std::string error;  // empty when the routine ran
 };
 
-// A routine of the package as 4D knows it: name, number, parameter kinds, result kind.
+// A routine of the package as 4D knows it: name, number, parameter kinds, result kind, and
+// which parameters the routine writes (outputs[i] for params[i]).
 struct RoutineInfo {
   std::string name;
   int32_t selector;
   std::vector<Kind> params;
   Kind result;
+  std::vector<bool> outputs;
 };
+// Every routine from 2 to 58, in selector order.
 const std::vector<RoutineInfo>& RoutineCatalog();
+// By name (any case) or decimal number; null when there is no such routine.
 const RoutineInfo* FindRoutineInfo(const std::string& nameOrNumber);
 
 class Host {
@@ -61,28 +73,42 @@ class Host {
   Host& operator=(const Host&) = delete;
 
   // Loads the package file by path (dlopen / LoadLibrary), opens the resource file
-  // Nimbus.RSR beside it (or resourcePath when given), and calls the load selector.
+  // Nimbus.RSR beside it (or resourcePath when given; a missing file is no error, one that
+  // exists but does not open is), and calls the load selector. Raises the open-file limit
+  // to its hard maximum first. False with lastError() set when anything fails.
   bool Load(const std::string& packagePath, const std::string& resourcePath = "");
-  // Calls the unload selector and unloads the library.
+  // Lets every started process run to its end (processes not yet begun are dropped), calls
+  // the unload selector, disposes of the global block if the package left one in the
+  // globals variable, unloads the library and closes the resource files. Main process only.
   void Unload();
   bool loaded() const;
   std::string lastError() const;
 
-  // Calls a routine by name or number with marshalled parameters. The result slot starts
-  // as `initialResult` (so a test can see when a routine leaves it untouched).
+  // Calls a routine by name or number with marshalled parameters: the values must match the
+  // routine's parameters in number and kind (a string at most 255 bytes, a Text at most
+  // 32767). Every block made for the call, or left in a parameter or the result by it, is
+  // copied back and disposed of. A longint (or no) result slot starts as `initialResult`
+  // (so a test can see when a routine leaves it untouched); string, Text and block results
+  // start empty.
   CallResult Call(const std::string& routine, const std::vector<Value>& params,
                   int32_t initialResult = 0x5A5A5A5A);
-  // Calls a raw selector with raw parameter addresses.
+  // Calls a raw selector with raw parameter addresses (nothing when no package is loaded).
   void CallRaw(int32_t selector, void** params, FourDResult* result);
   // The globals variable 4D keeps for the package.
   Handle* globalsVariable();
 
-  // Cooperative processes. StartProcess registers a process that begins running at the next
-  // yield of the current process (or at RunProcesses). RunProcesses runs until every
-  // process started has finished, the calling (main) process taking part in the rotation.
+  // Cooperative processes. The thread that made the Host is the main process. StartProcess
+  // registers a process that begins running at the next yield of the current process (or
+  // at RunProcesses); each YieldToHost passes control round-robin to the next unfinished
+  // process and returns when control comes back. RunProcesses (main process only) runs
+  // until every process started has finished, the main process taking part in the
+  // rotation and idle-pumping messages.
   void StartProcess(const std::string& name, std::function<void()> body);
   void RunProcesses();
   int32_t processCount() const;  // processes started and not finished
+  // True while Unload or the destructor winds processes down: a body that waits in a loop
+  // should stop when it sees this.
+  bool stopping() const;
 
  private:
   struct Impl;
