@@ -9,6 +9,7 @@
 // Capacity: a block is allocated with room for max(size, 16) bytes rounded up to 16, and with
 // a quarter more when it grows. A locked block never moves: it can grow only within its
 // capacity, and answers memFullErr beyond it, as a locked block on a full heap does.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -104,10 +105,12 @@ bool Relocate(BlockRecord* r, Size capacity) {
   return true;
 }
 
+// Moves up to `count` unlocked blocks, each at most once (a block moved twice could land
+// back at its old address, and a stale pointer would then go unnoticed).
 void MoveInRotation(Store& s, int count) {
-  size_t scans = size_t(count) * kScanPerMove;
+  size_t scans = std::min(size_t(count) * kScanPerMove, s.blocks.size());
   int moved = 0;
-  for (size_t i = 0; i < scans && moved < count && !s.blocks.empty(); ++i) {
+  for (size_t i = 0; i < scans && moved < count; ++i) {
     if (s.rotation >= s.blocks.size()) s.rotation = 0;
     BlockRecord* r = s.blocks[s.rotation++];
     if (!IsLocked(r) && Relocate(r, r->capacity)) ++moved;

@@ -1,0 +1,320 @@
+// Relocatable blocks and fixed records of the stand-in toolbox: sizes, lock state, moving
+// mode, allocation budget, live counts and unknown handles.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/toolbox.h"
+#include "toolbox/toolbox_testing.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOOLBOX_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TOOLBOX_TEST_ASAN 1
+#endif
+
+namespace {
+
+constexpr int8_t kLocked = int8_t(0x80);
+
+std::string Contents(Handle h) {
+  return std::string(*h, size_t(GetHandleSize(h)));
+}
+
+Handle HandleWith(const std::string& bytes) {
+  Handle h = NewHandle(Size(bytes.size()));
+  std::memcpy(*h, bytes.data(), bytes.size());
+  return h;
+}
+
+// Every test leaves the toolbox as the test program's main set it up.
+class BlocksTest : public testing::Test {
+ protected:
+  void SetUp() override { liveAtStart_ = TBTest_LiveHandles(); }
+  void TearDown() override {
+    TBTest_SetAllocationBudget(-1);
+    TBTest_SetMovingMode(1);
+    EXPECT_EQ(TBTest_LiveHandles(), liveAtStart_) << "a test leaked a block";
+  }
+  int32_t liveAtStart_ = 0;
+};
+
+TEST_F(BlocksTest, NewHandleSizesIncludingZero) {
+  Handle empty = NewHandle(0);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_NE(*empty, nullptr);
+  EXPECT_EQ(GetHandleSize(empty), 0);
+  EXPECT_EQ(MemError(), noErr);
+
+  Handle cleared = NewHandleClear(1000);
+  ASSERT_NE(cleared, nullptr);
+  EXPECT_EQ(Contents(cleared), std::string(1000, '\0'));
+
+  EXPECT_EQ(NewHandle(-1), nullptr);
+  EXPECT_EQ(MemError(), memFullErr);
+  EXPECT_EQ(NewHandleClear(-5), nullptr);
+  EXPECT_EQ(MemError(), memFullErr);
+
+  DisposeHandle(empty);
+  DisposeHandle(cleared);
+}
+
+TEST_F(BlocksTest, ResizeKeepsContentsUpToTheSmallerSize) {
+  for (int moving : {0, 1}) {
+    TBTest_SetMovingMode(moving);
+    Handle h = HandleWith("abcdefghij");
+    SetHandleSize(h, 4);
+    EXPECT_EQ(MemError(), noErr);
+    EXPECT_EQ(Contents(h), "abcd");
+    SetHandleSize(h, 5000);
+    EXPECT_EQ(MemError(), noErr);
+    ASSERT_EQ(GetHandleSize(h), 5000);
+    EXPECT_EQ(std::string(*h, 4), "abcd");
+    SetHandleSize(h, 0);
+    EXPECT_EQ(GetHandleSize(h), 0);
+    SetHandleSize(h, -1);
+    EXPECT_EQ(MemError(), memFullErr);
+    EXPECT_EQ(GetHandleSize(h), 0);
+    DisposeHandle(h);
+  }
+}
+
+TEST_F(BlocksTest, StateByteRoundTripsAndLocks) {
+  Handle h = NewHandle(8);
+  EXPECT_EQ(HGetState(h) & kLocked, 0);
+  HLock(h);
+  int8_t saved = HGetState(h);
+  EXPECT_EQ(saved & kLocked, kLocked);
+  HUnlock(h);
+  EXPECT_EQ(HGetState(h) & kLocked, 0);
+  HSetState(h, saved);
+  EXPECT_EQ(HGetState(h), saved);
+  // Every bit of the state comes back exactly, not just the lock bit.
+  for (int state = -128; state < 128; ++state) {
+    HSetState(h, int8_t(state));
+    EXPECT_EQ(HGetState(h), int8_t(state));
+  }
+  DisposeHandle(h);
+}
+
+TEST_F(BlocksTest, MovingModeMovesUnlockedBlocksAndKeepsTheirBytes) {
+  TBTest_SetMovingMode(1);
+  Handle h = HandleWith("payload");
+  char* before = *h;
+  SetHandleSize(h, 7);  // even a resize to the same size moves an unlocked block
+  EXPECT_NE(*h, before);
+  EXPECT_EQ(Contents(h), "payload");
+
+  // Allocations and yields move other unlocked blocks too, in rotation.
+  bool movedByAllocation = false;
+  for (int i = 0; i < 64 && !movedByAllocation; ++i) {
+    char* at = *h;
+    Handle other = NewHandle(4);
+    movedByAllocation = *h != at;
+    DisposeHandle(other);
+  }
+  EXPECT_TRUE(movedByAllocation);
+  bool movedByYield = false;
+  for (int i = 0; i < 64 && !movedByYield; ++i) {
+    char* at = *h;
+    YieldToHost();
+    movedByYield = *h != at;
+  }
+  EXPECT_TRUE(movedByYield);
+  EXPECT_EQ(Contents(h), "payload");
+  DisposeHandle(h);
+}
+
+TEST_F(BlocksTest, LockedBlocksNeverMove) {
+  TBTest_SetMovingMode(1);
+  Handle h = HandleWith("fixed");
+  HLock(h);
+  char* at = *h;
+  SetHandleSize(h, 3);
+  EXPECT_EQ(MemError(), noErr);
+  SetHandleSize(h, 5);  // back within its room
+  EXPECT_EQ(MemError(), noErr);
+  for (int i = 0; i < 50; ++i) {
+    Handle other = NewHandle(16);
+    YieldToHost();
+    DisposeHandle(other);
+  }
+  EXPECT_EQ(*h, at);
+  // Growing past its room would move it: refused, the block unchanged.
+  SetHandleSize(h, 100000);
+  EXPECT_EQ(MemError(), memFullErr);
+  EXPECT_EQ(*h, at);
+  EXPECT_EQ(GetHandleSize(h), 5);
+  HUnlock(h);
+  SetHandleSize(h, 100000);
+  EXPECT_EQ(MemError(), noErr);
+  EXPECT_EQ(std::string(*h, 3), "fix");
+  DisposeHandle(h);
+}
+
+TEST_F(BlocksTest, WithoutMovingModeAShrinkStaysInPlace) {
+  TBTest_SetMovingMode(0);
+  Handle h = NewHandle(100);
+  char* at = *h;
+  SetHandleSize(h, 10);
+  Handle other = NewHandle(10);
+  YieldToHost();
+  EXPECT_EQ(*h, at);
+  DisposeHandle(other);
+  DisposeHandle(h);
+}
+
+// The point of moving mode: a raw pointer kept into an unlocked block across a resize
+// is a use of freed memory, which AddressSanitizer reports.
+#ifdef TOOLBOX_TEST_ASAN
+TEST(BlocksDeathTest, PointerKeptAcrossResizeIsCaught) {
+  TBTest_SetMovingMode(1);
+  EXPECT_DEATH(
+      {
+        Handle h = HandleWith("stale");
+        volatile char* kept = *h;
+        SetHandleSize(h, 6);
+        char c = kept[0];
+        (void)c;
+      },
+      "heap-use-after-free");
+}
+#else
+TEST_F(BlocksTest, PointerKeptAcrossResizeNoLongerNamesTheBlock) {
+  TBTest_SetMovingMode(1);
+  Handle h = HandleWith("stale");
+  char* kept = *h;
+  SetHandleSize(h, 6);
+  EXPECT_NE(*h, kept);
+  EXPECT_EQ(std::string(*h, 5), "stale");
+  DisposeHandle(h);
+}
+#endif
+
+TEST_F(BlocksTest, AllocationBudgetFailsTheAllocationsPastIt) {
+  Handle grown = NewHandle(4);
+  TBTest_SetAllocationBudget(2);
+  Handle a = NewHandle(1);
+  Ptr p = NewPtr(1);
+  EXPECT_NE(a, nullptr);
+  EXPECT_NE(p, nullptr);
+  EXPECT_EQ(NewHandle(1), nullptr);
+  EXPECT_EQ(MemError(), memFullErr);
+  EXPECT_EQ(NewPtrClear(1), nullptr);
+  EXPECT_EQ(MemError(), memFullErr);
+
+  // Growth is an allocation; a shrink is not.
+  SetHandleSize(grown, 8);
+  EXPECT_EQ(MemError(), memFullErr);
+  EXPECT_EQ(GetHandleSize(grown), 4);
+  SetHandleSize(grown, 2);
+  EXPECT_EQ(MemError(), noErr);
+
+  Handle copy = grown;
+  EXPECT_EQ(HandToHand(&copy), memFullErr);
+  EXPECT_EQ(copy, grown);
+
+  TBTest_SetAllocationBudget(-1);
+  Handle b = NewHandle(1);
+  EXPECT_NE(b, nullptr);
+  for (Handle h : {grown, a, b}) DisposeHandle(h);
+  DisposePtr(p);
+}
+
+TEST_F(BlocksTest, HandToHandMakesAnIndependentCopy) {
+  Handle original = HandleWith("original");
+  Handle copy = original;
+  ASSERT_EQ(HandToHand(&copy), noErr);
+  ASSERT_NE(copy, original);
+  EXPECT_EQ(Contents(copy), "original");
+  (*copy)[0] = 'O';
+  EXPECT_EQ(Contents(original), "original");
+  EXPECT_EQ(HGetState(copy) & kLocked, 0);
+
+  Handle none = nullptr;
+  EXPECT_EQ(HandToHand(&none), nilHandleErr);
+  EXPECT_EQ(HandToHand(nullptr), nilHandleErr);
+  DisposeHandle(original);
+  DisposeHandle(copy);
+}
+
+TEST_F(BlocksTest, UnknownAndNullHandlesAreRefusedWithoutTouchingMemory) {
+  int32_t unknownBefore = TBTest_UnknownBlockUses();
+  DisposeHandle(nullptr);  // allowed, not an error
+  EXPECT_EQ(TBTest_UnknownBlockUses(), unknownBefore);
+
+  EXPECT_EQ(GetHandleSize(nullptr), 0);
+  EXPECT_EQ(MemError(), nilHandleErr);
+  HLock(nullptr);
+  EXPECT_EQ(MemError(), nilHandleErr);
+
+  Handle gone = NewHandle(10);
+  DisposeHandle(gone);
+  DisposeHandle(gone);  // a second dispose does nothing
+  EXPECT_EQ(MemError(), nilHandleErr);
+  EXPECT_EQ(GetHandleSize(gone), 0);
+  SetHandleSize(gone, 20);
+  EXPECT_EQ(MemError(), nilHandleErr);
+  EXPECT_EQ(TBTest_UnknownBlockUses(), unknownBefore + 3);
+
+  char notARecord[8];
+  DisposePtr(notARecord);
+  EXPECT_EQ(MemError(), nilHandleErr);
+  EXPECT_EQ(TBTest_UnknownBlockUses(), unknownBefore + 4);
+}
+
+TEST_F(BlocksTest, LiveCountsFollowAllocationsAndDisposals) {
+  int32_t handles = TBTest_LiveHandles();
+  int32_t pointers = TBTest_LivePointers();
+  Handle h[3] = {NewHandle(1), NewHandle(0), NewHandleClear(9)};
+  Ptr p[2] = {NewPtr(0), NewPtrClear(16)};
+  ASSERT_NE(p[0], nullptr);
+  EXPECT_EQ(std::string(p[1], 16), std::string(16, '\0'));
+  EXPECT_EQ(TBTest_LiveHandles(), handles + 3);
+  EXPECT_EQ(TBTest_LivePointers(), pointers + 2);
+  Handle copy = h[0];
+  HandToHand(&copy);
+  EXPECT_EQ(TBTest_LiveHandles(), handles + 4);
+  for (Handle each : h) DisposeHandle(each);
+  DisposeHandle(copy);
+  for (Ptr each : p) DisposePtr(each);
+  EXPECT_EQ(TBTest_LiveHandles(), handles);
+  EXPECT_EQ(TBTest_LivePointers(), pointers);
+}
+
+TEST_F(BlocksTest, ManyBlocksSurviveHeavyMoving) {
+  // Blocks of all sizes, resized and moved many times, each keeps its own bytes.
+  constexpr int kBlocks = 200;
+  Handle blocks[kBlocks];
+  for (int i = 0; i < kBlocks; ++i) {
+    blocks[i] = NewHandle(i);
+    std::memset(*blocks[i], i & 0xFF, size_t(i));
+    if (i % 7 == 0) HLock(blocks[i]);
+  }
+  for (int round = 0; round < 20; ++round) {
+    for (int i = 0; i < kBlocks; i += 3) SetHandleSize(blocks[i], GetHandleSize(blocks[i]));
+    YieldToHost();
+  }
+  for (int i = 0; i < kBlocks; ++i) {
+    ASSERT_EQ(Contents(blocks[i]), std::string(size_t(i), char(i & 0xFF))) << "block " << i;
+    DisposeHandle(blocks[i]);
+  }
+}
+
+TEST(BlockMoveTest, CopiesOverlappingRangesAndIgnoresEmptyOnes) {
+  char bytes[] = "0123456789";
+  BlockMove(bytes, bytes + 2, 5);
+  EXPECT_STREQ(bytes, "0101234789");
+  BlockMove(bytes + 2, bytes, 5);
+  EXPECT_STREQ(bytes, "0123434789");
+  BlockMove(bytes, bytes + 1, 0);
+  BlockMove(bytes, bytes + 1, -4);
+  BlockMove(nullptr, bytes, 3);
+  EXPECT_STREQ(bytes, "0123434789");
+}
+
+}  // namespace
