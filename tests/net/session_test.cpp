@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "net/listen_queue.h"
 #include "net/statistics.h"
 #include "toolbox/host_services.h"
 #include "toolbox/toolbox_testing.h"
@@ -42,7 +43,8 @@ class SessionTest : public testing::Test {
 
   // A non-blocking listening socket on 127.0.0.1 and the port it got.
   static Socket Listening(uint16_t* port) {
-    const Socket s = Calls().socket(platform::kAfInet, platform::kSockStream, platform::kIpProtoTcp);
+    const Socket s =
+        Calls().socket(platform::kAfInet, platform::kSockStream, platform::kIpProtoTcp);
     EXPECT_NE(s, platform::kInvalidSocket);
     platform::SockAddrIn local{};
     local.family = platform::kAfInet;
@@ -59,7 +61,8 @@ class SessionTest : public testing::Test {
 
   // A client connection to 127.0.0.1:port (blocking connect; loopback completes at once).
   static Socket Connect(uint16_t port) {
-    const Socket s = Calls().socket(platform::kAfInet, platform::kSockStream, platform::kIpProtoTcp);
+    const Socket s =
+        Calls().socket(platform::kAfInet, platform::kSockStream, platform::kIpProtoTcp);
     platform::SockAddrIn remote{};
     remote.family = platform::kAfInet;
     remote.port = platform::HostToNet16(port);
@@ -126,7 +129,8 @@ TEST_F(SessionTest, NoParentWindowShowsTheMessageOnceAndLeavesTheFilterInert) {
   EXPECT_EQ(StartWinsockSession(), 0);
   EXPECT_EQ(EventWindow(), nullptr);
   ASSERT_EQ(TBTest_MessageCount(), 1);
-  EXPECT_STREQ(TBTest_LastMessage(), "Nimbus error: Couldn't get parent window for Winsock events !");
+  EXPECT_STREQ(TBTest_LastMessage(),
+               "Nimbus error: Couldn't get parent window for Winsock events !");
   HostMessage message{nullptr, kSocketNotification, 0, 0};
   EXPECT_EQ(SocketMessageFilter(nullptr, &message), 1);
 }
