@@ -1,9 +1,9 @@
-// Adapters of the file and picture transfer routines. Until they land they answer as a
-// failed call: -1, or a null handle.
+// Adapters of the file and picture transfer routines.
+#include "package/block_files.h"
 #include "package/routine_table.h"
+#include "package/slots.h"
 
 namespace nimbus {
-
 void RunStreamSendFile(const RoutineCall& call) {
   call.ReturnLongint(-1);
 }
@@ -13,11 +13,17 @@ void RunStreamReceiveFile(const RoutineCall& call) {
 void RunStreamSendPicture(const RoutineCall& call) {
   call.ReturnLongint(-1);
 }
+
 void RunBlobToFile(const RoutineCall& call) {
-  call.ReturnLongint(-1);
+  if (call.params[0] == nullptr) {
+    call.ReturnLongint(-1);
+    return;
+  }
+  call.ReturnLongint(BlobToFile(call.Block(1), call.Text(2)));
 }
+
 void RunFileToBlob(const RoutineCall& call) {
-  call.ReturnBlock(nullptr);
+  call.ReturnBlock(FileToBlob(call.Text(1)));
 }
 
 }  // namespace nimbus

@@ -1,0 +1,25 @@
+// Finds the image inside a picture or BLOB block: a GIF that fills the block, or a JPEG
+// stream embedded after the picture's own header.
+#pragma once
+
+#include <cstdint>
+
+#include "host/toolbox.h"
+
+namespace nimbus {
+
+// The bytes to take from a block: `first` is the image's first offset, `end` the offset of
+// its last byte (a JPEG's end marker's second byte), or the block size for a GIF. Both are 0
+// when no image is found.
+struct ImageRange {
+  int32_t first;
+  int32_t end;
+};
+
+// A block that begins with "GIF8" is a GIF: {0, size}. Otherwise the first FF D8 start marker
+// at an offset above 0 followed by an FF D9 end marker gives {start, end marker + 1}. A start
+// marker at offset 0 (the block is not a picture wrapping a JPEG) or a missing marker gives
+// {0, 0}. Only bytes inside the block are read; a null handle finds nothing.
+ImageRange FindImage(Handle block);
+
+}  // namespace nimbus
