@@ -1,0 +1,94 @@
+// The queue routines as 4D processes use them, through the package's entry point.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "toolbox/toolbox_testing.h"
+
+namespace {
+
+using standin::Host;
+using standin::Value;
+
+class QueuesPackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH)) << host.lastError(); }
+
+  void Push(int32_t key, const std::string& text) {
+    host.Call("QueuePush", {Value::Longint(key), Value::Text(text)});
+  }
+  int32_t Count(int32_t key) {
+    return host.Call("QueueCount", {Value::Longint(key)}).result.longint;
+  }
+  Value Pop(int32_t key) { return host.Call("QueuePop", {Value::Longint(key)}).result; }
+
+  Host host;
+};
+
+TEST_F(QueuesPackageTest, MessagesPassFromOneProcessToAnother) {
+  std::vector<std::string> received;
+  host.StartProcess("producer", [&] {
+    for (int i = 0; i < 20; ++i) {
+      Push(-5, "message " + std::to_string(i));
+      if (i % 3 == 0) YieldToHost();
+    }
+    Push(-5, "done");
+  });
+  host.StartProcess("consumer", [&] {
+    for (;;) {
+      if (Count(-5) == 0) {
+        YieldToHost();
+        continue;
+      }
+      const Value message = Pop(-5);
+      if (message.bytes == "done") break;
+      received.push_back(message.bytes);
+    }
+  });
+  host.RunProcesses();
+  ASSERT_EQ(received.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(received[size_t(i)], "message " + std::to_string(i));
+  EXPECT_EQ(Count(-5), 0);
+  EXPECT_TRUE(Pop(-5).isNull);
+}
+
+TEST_F(QueuesPackageTest, KeepsACopyOfTheCallersText) {
+  Handle mine = NewHandle(5);
+  std::memcpy(*mine, "hello", 5);
+  FourDText text{5, mine};
+  int32_t key = 0;
+  void* params[] = {&key, &text};
+  FourDResult result{};
+  host.CallRaw(37, params, &result);  // QueuePush
+  std::memcpy(*mine, "HELLO", 5);
+  DisposeHandle(mine);
+  const Value popped = Pop(0);
+  EXPECT_FALSE(popped.isNull);
+  EXPECT_EQ(popped.bytes, "hello");
+  host.Call("QueueClear", {Value::Longint(0)});
+  EXPECT_EQ(Count(0), 0);
+}
+
+TEST_F(QueuesPackageTest, UnloadWithMessagesQueuedLeavesNothingBehind) {
+  // What a load and unload with no queue leave (the host's own blocks) is the baseline.
+  host.Unload();
+  const int32_t beforeEmptyRun = TBTest_LiveHandles();
+  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+  host.Unload();
+  const int32_t leftByEmptyRun = TBTest_LiveHandles() - beforeEmptyRun;
+
+  const int32_t beforeRun = TBTest_LiveHandles();
+  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+  for (int32_t key : {-1, 0, 1, 2}) {
+    for (int i = 0; i < 5; ++i) Push(key, std::string(size_t(100 * i), 'q'));
+  }
+  host.Call("QueueClear", {Value::Longint(2)});
+  EXPECT_EQ(Count(1), 5);
+  host.Unload();
+  EXPECT_EQ(TBTest_LiveHandles() - beforeRun, leftByEmptyRun);
+}
+
+}  // namespace
