@@ -42,52 +42,36 @@ int32_t ModelMunger(std::string& s, int32_t offset, const char* p1, int32_t len1
   return at + len2;
 }
 
-TEST(MungerTest, FindsWithoutChanging) {
-  Handle h = HandleWith("one two one two");
-  EXPECT_EQ(Munger(h, 0, "two", 3, nullptr, 0), 4);
-  EXPECT_EQ(Munger(h, 5, "two", 3, nullptr, 0), 12);
-  EXPECT_EQ(Munger(h, 13, "two", 3, nullptr, 0), -1);  // would run past the end
-  EXPECT_EQ(Munger(h, 0, "three", 5, nullptr, 0), -1);
-  EXPECT_EQ(Munger(h, 15, "o", 1, nullptr, 0), -1);
-  EXPECT_EQ(Contents(h), "one two one two");
-  DisposeHandle(h);
-}
-
-TEST(MungerTest, ReplacesGrowingShrinkingAndDeleting) {
-  Handle h = HandleWith("a-b-c");
-  EXPECT_EQ(Munger(h, 0, "-", 1, "+++", 3), 4);
-  EXPECT_EQ(Contents(h), "a+++b-c");
-  EXPECT_EQ(Munger(h, 4, "-", 1, "", 0), 5);  // deletes
-  EXPECT_EQ(Contents(h), "a+++bc");
-  EXPECT_EQ(Munger(h, 0, "+++", 3, "|", 1), 2);
-  EXPECT_EQ(Contents(h), "a|bc");
-  EXPECT_EQ(Munger(h, 0, "zz", 2, "y", 1), -1);
-  EXPECT_EQ(Contents(h), "a|bc");
-  DisposeHandle(h);
-}
-
-TEST(MungerTest, WithoutPatternTargetsTheBytesAtTheOffset) {
-  Handle h = HandleWith("0123456789");
-  EXPECT_EQ(Munger(h, 2, nullptr, 3, "ab", 2), 4);
-  EXPECT_EQ(Contents(h), "01ab56789");
-  // A length past the end, or negative, means "to the end of the block".
-  EXPECT_EQ(Munger(h, 7, nullptr, 50, "Z", 1), 8);
-  EXPECT_EQ(Contents(h), "01ab567Z");
-  EXPECT_EQ(Munger(h, 4, nullptr, -1, nullptr, 0), 4);
-  EXPECT_EQ(Munger(h, 4, nullptr, -1, "", 0), 4);
-  EXPECT_EQ(Contents(h), "01ab");
-  // At the very end: an append.
-  EXPECT_EQ(Munger(h, 4, nullptr, 0, "cd", 2), 6);
-  EXPECT_EQ(Contents(h), "01abcd");
-  DisposeHandle(h);
-}
-
-TEST(MungerTest, EmptyPatternInsertsAtTheOffset) {
-  Handle h = HandleWith("ac");
-  EXPECT_EQ(Munger(h, 1, "x", 0, "b", 1), 2);
-  EXPECT_EQ(Contents(h), "abc");
-  EXPECT_EQ(Munger(h, 3, "x", 0, nullptr, 0), 3);
-  DisposeHandle(h);
+// The classic cases, one call each on a fresh block: the answer and the block after.
+TEST(MungerTest, ClassicCases) {
+  struct Case {
+    const char* start;
+    int32_t offset;
+    const char* p1;
+    int32_t len1;
+    const char* p2;
+    int32_t len2;
+    int32_t answer;
+    const char* after;
+  } cases[] = {
+      {"one two one two", 5, "two", 3, nullptr, 0, 12, "one two one two"},   // find only
+      {"one two one two", 13, "two", 3, nullptr, 0, -1, "one two one two"},  // runs past the end
+      {"a-b-c", 0, "-", 1, "+++", 3, 4, "a+++b-c"},                          // grows
+      {"a+++b", 0, "+++", 3, "|", 1, 2, "a|b"},                              // shrinks
+      {"a-b", 0, "-", 1, "", 0, 1, "ab"},                                    // deletes
+      {"a-b", 0, "zz", 2, "y", 1, -1, "a-b"},                                // no match
+      {"0123456789", 2, nullptr, 3, "ab", 2, 4, "01ab56789"},  // no pattern: bytes at offset
+      {"0123456789", 7, nullptr, 50, "Z", 1, 8, "0123456Z"},   // length past the end
+      {"0123456789", 4, nullptr, -1, "", 0, 4, "0123"},        // negative length: to the end
+      {"01ab", 4, nullptr, 0, "cd", 2, 6, "01abcd"},           // append at the end
+      {"ac", 1, "x", 0, "b", 1, 2, "abc"},                     // empty pattern inserts
+  };
+  for (const Case& c : cases) {
+    Handle h = HandleWith(c.start);
+    EXPECT_EQ(Munger(h, c.offset, c.p1, c.len1, c.p2, c.len2), c.answer) << c.start;
+    EXPECT_EQ(Contents(h), c.after) << c.start;
+    DisposeHandle(h);
+  }
 }
 
 TEST(MungerTest, BadArgumentsAnswerNegativeAndLeaveTheBlock) {
