@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "run_command.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"call", nimbus_host::RunCall},
     {"list", nimbus_host::RunList},
+    {"run", nimbus_host::RunScript},
 };
 
 }  // namespace
