@@ -1,5 +1,7 @@
 #include "queues/queue_table.h"
 
+#include <cstring>
+
 namespace nimbus {
 
 namespace {
@@ -10,25 +12,26 @@ Size EntryOffset(int32_t index) {
 
 int32_t EntryCount(Handle table) {
   int32_t count = 0;
-  BlockMove(*table, &count, sizeof count);
+  std::memcpy(&count, *table, sizeof count);
   return count;
 }
 
 void SetEntryCount(Handle table, int32_t count) {
-  BlockMove(&count, *table, sizeof count);
+  std::memcpy(*table, &count, sizeof count);
 }
 
 QueueEntry ReadEntry(Handle table, int32_t index) {
   QueueEntry entry{};
-  BlockMove(*table + EntryOffset(index), &entry, sizeof entry);
+  std::memcpy(&entry, *table + EntryOffset(index), sizeof entry);
   return entry;
 }
 
 void WriteEntry(Handle table, int32_t index, const QueueEntry& entry) {
-  BlockMove(&entry, *table + EntryOffset(index), sizeof entry);
+  std::memcpy(*table + EntryOffset(index), &entry, sizeof entry);
 }
 
 int32_t FindEntry(Handle table, int32_t key) {
+  // Nothing allocates during the scan, so the block stays where *table says.
   const int32_t count = EntryCount(table);
   for (int32_t i = 0; i < count; ++i) {
     const QueueEntry entry = ReadEntry(table, i);
@@ -47,12 +50,12 @@ int32_t FindFreeEntry(Handle table) {
 
 MessageNode ReadNode(Handle node) {
   MessageNode contents{};
-  BlockMove(*node, &contents, sizeof contents);
+  std::memcpy(&contents, *node, sizeof contents);
   return contents;
 }
 
 void WriteNode(Handle node, const MessageNode& contents) {
-  BlockMove(&contents, *node, sizeof contents);
+  std::memcpy(*node, &contents, sizeof contents);
 }
 
 }  // namespace nimbus

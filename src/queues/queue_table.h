@@ -3,7 +3,7 @@
 // Table block: an entry count (int32), then that many entries. The entries start at the first
 // offset aligned for them: 4 in the 32-bit package, where an entry is 16 bytes, so the block is
 // 4 + 16 x count bytes there; handles are pointer-sized, so elsewhere both grow. Entries are
-// copied in and out with BlockMove, never used in place, so no pointer into the block outlives
+// copied in and out, never used in place, so no pointer into the block outlives
 // an allocation.
 #pragma once
 
