@@ -8,7 +8,7 @@ dump=$(i686-w64-mingw32-objdump -p "$dll")
 grep -q "file format pei-i386" <<<"$dump" || { echo "$dll: not a PE32 i386 file"; exit 1; }
 grep -q "Magic.*010b" <<<"$dump" || { echo "$dll: not PE32 (optional header magic)"; exit 1; }
 
-exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^\s*\[/{print $NF} f&&/^$/{f=0}' <<<"$dump")
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^[[:space:]]*\[/{print $NF} f&&/^$/{f=0}' <<<"$dump")
 if [ "$exports" != "FourDPack" ]; then
   echo "$dll: exports are '$exports', expected only FourDPack"; exit 1
 fi
