@@ -1,0 +1,222 @@
+// HTMLToText: entity decoding in two passes, and tag removal.
+//
+// The decoder is defined as: numeric references decoded, the text translated through
+// "ISO2Mac", then one whole-text replacement pass per entity ("&amp;", "&lt;", "&gt;",
+// "&quot;" under option 0, then the named entities). The passes are fused as follows.
+// - Numeric references and the translation: one pass (the translation applies to every byte).
+// - "&amp;" first: each occurrence becomes "&", which the later passes may read as the start
+//   of an entity ("&amp;lt;" gives "<"); it is never read as the start of another "&amp;".
+// - All later entities have the form "&name;" with a name of letters only, and each becomes
+//   one byte that is not a letter, "&" or ";". So their matches never overlap, a replacement
+//   never completes another match, and running them one after another gives the same text as
+//   replacing every "&name;" in a single left-to-right pass.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "text/char_map.h"
+#include "text/html_entities.h"
+#include "text/text_block.h"
+
+namespace nimbus {
+namespace {
+
+constexpr uint8_t kAmpersand = '&';
+constexpr std::string_view kEscapedAmpersand = "&amp;";
+static_assert(html::kMarkupEscapes[0].pattern == "&" &&
+              html::kMarkupEscapes[0].replacement == kEscapedAmpersand);
+
+// ---- Numeric references --------------------------------------------------------------------
+
+constexpr int32_t kMostReferenceDigits = 3;
+constexpr int32_t kLargestReferenceValue = 255;
+
+// Reads "&#" + 1 to 3 decimal digits + ";" with a value up to 255 at the start of p. Other
+// forms (no digits, four or more, a value above 255, no ";") are not references and stay in
+// the text as they are.
+bool ReadNumericReference(const uint8_t* p, int32_t available, uint8_t* value, int32_t* length) {
+  if (available < 4 || p[0] != kAmpersand || p[1] != '#') return false;
+  int32_t digits = 0;
+  int32_t number = 0;
+  while (digits < kMostReferenceDigits && 2 + digits < available && p[2 + digits] >= '0' &&
+         p[2 + digits] <= '9') {
+    number = number * 10 + (p[2 + digits] - '0');
+    ++digits;
+  }
+  if (digits == 0 || 2 + digits >= available || p[2 + digits] != ';') return false;
+  if (number > kLargestReferenceValue) return false;
+  *value = uint8_t(number);
+  *length = 3 + digits;
+  return true;
+}
+
+// Decodes numeric references and translates every byte; the scan goes on after each decoded
+// byte. out may be in: it never overtakes the reading position.
+int32_t DecodeNumericAndTranslate(const uint8_t* in, int32_t count, uint8_t* out,
+                                  const CharMap& map) {
+  int32_t written = 0;
+  for (int32_t i = 0; i < count;) {
+    uint8_t value;
+    int32_t length;
+    if (in[i] == kAmpersand && ReadNumericReference(in + i, count - i, &value, &length)) {
+      out[written++] = map.to[value];
+      i += length;
+    } else {
+      out[written++] = map.to[in[i++]];
+    }
+  }
+  return written;
+}
+
+// ---- Named entities --------------------------------------------------------------------
+
+struct NamedEntity {
+  std::string_view name;  // without "&" and ";"
+  uint8_t code;
+  bool markup;  // decoded under option 0 only
+};
+
+constexpr std::string_view NameOf(std::string_view entity) {
+  return entity.substr(1, entity.size() - 2);
+}
+
+constexpr size_t CountReadableRows() {
+  size_t n = 0;
+  for (const auto& row : html::kEntityRows) n += !row.read.empty();
+  return n;
+}
+
+constexpr size_t kNamedEntityCount = std::size(html::kMarkupEscapes) - 1 + CountReadableRows();
+
+// Every entity the single pass knows, sorted by name. "&amp;" is not among them: it chains.
+constexpr std::array<NamedEntity, kNamedEntityCount> BuildNamedEntities() {
+  std::array<NamedEntity, kNamedEntityCount> entities{};
+  size_t n = 0;
+  for (size_t i = 1; i < std::size(html::kMarkupEscapes); ++i) {
+    const auto& escape = html::kMarkupEscapes[i];
+    entities[n++] = {NameOf(escape.replacement), uint8_t(escape.pattern[0]), true};
+  }
+  for (const auto& row : html::kEntityRows) {
+    if (!row.read.empty()) entities[n++] = {NameOf(row.read), row.macCode, false};
+  }
+  std::sort(entities.begin(), entities.end(),
+            [](const NamedEntity& a, const NamedEntity& b) { return a.name < b.name; });
+  return entities;
+}
+
+constexpr auto kNamedEntities = BuildNamedEntities();
+
+constexpr size_t LongestName() {
+  size_t longest = 0;
+  for (const auto& e : kNamedEntities) longest = std::max(longest, e.name.size());
+  return longest;
+}
+
+constexpr bool NamesAreLettersOnly() {
+  for (const auto& e : kNamedEntities) {
+    for (char c : e.name) {
+      if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) return false;
+    }
+  }
+  return true;
+}
+static_assert(NamesAreLettersOnly(), "the single-pass argument above needs letter-only names");
+
+// The entity whose name and ";" begin p, or null.
+const NamedEntity* MatchNamedEntity(const uint8_t* p, int32_t available, bool withMarkup) {
+  int32_t limit = std::min<int32_t>(available, int32_t(LongestName()) + 1);
+  const void* semicolon = std::memchr(p, ';', size_t(std::max(limit, 0)));
+  if (semicolon == nullptr) return nullptr;
+  std::string_view name(reinterpret_cast<const char*>(p),
+                        size_t(static_cast<const uint8_t*>(semicolon) - p));
+  auto found =
+      std::lower_bound(kNamedEntities.begin(), kNamedEntities.end(), name,
+                       [](const NamedEntity& e, std::string_view key) { return e.name < key; });
+  if (found == kNamedEntities.end() || found->name != name) return nullptr;
+  if (found->markup && !withMarkup) return nullptr;
+  return &*found;
+}
+
+bool StartsWith(const uint8_t* p, int32_t available, std::string_view prefix) {
+  return available >= int32_t(prefix.size()) && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+}
+
+// Replaces the named entities in place; withMarkup: option 0's markup escapes too.
+int32_t DecodeNamedEntities(uint8_t* text, int32_t count, bool withMarkup) {
+  int32_t written = 0;
+  for (int32_t i = 0; i < count;) {
+    const void* ampersand = std::memchr(text + i, kAmpersand, size_t(count - i));
+    int32_t stop =
+        ampersand != nullptr ? int32_t(static_cast<const uint8_t*>(ampersand) - text) : count;
+    std::memmove(text + written, text + i, size_t(stop - i));
+    written += stop - i;
+    i = stop;
+    if (i == count) break;
+
+    // The ampersand here, or the one "&amp;" becomes, may begin an entity.
+    int32_t nameStart = i + 1;
+    if (withMarkup && StartsWith(text + i, count - i, kEscapedAmpersand)) {
+      nameStart = i + int32_t(kEscapedAmpersand.size());
+    }
+    const NamedEntity* entity = MatchNamedEntity(text + nameStart, count - nameStart, withMarkup);
+    if (entity != nullptr) {
+      text[written++] = entity->code;
+      i = nameStart + int32_t(entity->name.size()) + 1;
+    } else {
+      text[written++] = kAmpersand;
+      i = nameStart;
+    }
+  }
+  return written;
+}
+
+// ---- Tags ----------------------------------------------------------------------------------
+
+// Copies what lies outside tags: "<" opens a tag and the next ">" closes it. No nesting,
+// quoting or comments; an unclosed tag drops the rest, and a ">" outside a tag stays.
+int32_t RemoveTags(const uint8_t* in, int32_t count, uint8_t* out) {
+  int32_t written = 0;
+  for (int32_t i = 0; i < count;) {
+    const void* open = std::memchr(in + i, '<', size_t(count - i));
+    int32_t stop = open != nullptr ? int32_t(static_cast<const uint8_t*>(open) - in) : count;
+    std::memcpy(out + written, in + i, size_t(stop - i));
+    written += stop - i;
+    if (open == nullptr) break;
+    const void* close = std::memchr(in + stop + 1, '>', size_t(count - stop - 1));
+    if (close == nullptr) break;
+    i = int32_t(static_cast<const uint8_t*>(close) - in) + 1;
+  }
+  return written;
+}
+
+constexpr int32_t kRemoveTagsOption = 2;
+
+}  // namespace
+
+FourDText HTMLToText(const FourDText& text, int32_t option) {
+  int32_t count = TextByteCount(text);
+  if (count == 0) return NewEmptyText();
+  CharMap map = LoadCharMap(CharTable::kISO2Mac);
+  bool withMarkup = option == 0 || option == kRemoveTagsOption;
+
+  LockedBlock source(text.handle);
+  Handle result = NewHandle(count);
+  if (result == nullptr) return kNoText;
+  int32_t size;
+  {
+    LockedBlock out(result);
+    const uint8_t* in = source.bytes();
+    size = count;
+    if (option == kRemoveTagsOption) {
+      size = RemoveTags(in, size, out.bytes());
+      in = out.bytes();
+    }
+    size = DecodeNumericAndTranslate(in, size, out.bytes(), map);
+    size = DecodeNamedEntities(out.bytes(), size, withMarkup);
+  }
+  TrimBlock(result, size);
+  return FourDText{int16_t(size), result};
+}
+
+}  // namespace nimbus

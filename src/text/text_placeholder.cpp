@@ -1,1 +1,0 @@
-// Placeholder until the subsystem lands; removed with its first source.
