@@ -1,6 +1,7 @@
 // Sets the process's local zone for one test from a POSIX TZ string ("CET-1CEST,M3.5.0,M10.5.0/3")
 // and puts the previous one back afterwards. Where the zone cannot be set from inside the
-// process, applied() is false and the test skips itself.
+// process (Windows), applied() tells whether the process already runs in that zone; when not,
+// the test skips itself.
 #pragma once
 
 #include <optional>
