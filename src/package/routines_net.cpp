@@ -7,6 +7,7 @@
 #include "net/transfer.h"
 #include "package/routine_table.h"
 #include "package/slots.h"
+#include "text/text.h"
 
 namespace nimbus {
 namespace {
@@ -70,7 +71,7 @@ void RunStreamSendText(const RoutineCall& call) {
   FourDText& text = call.Text(2);
   // A conversion that cannot be done (its result would pass 32767 bytes) sends nothing and
   // leaves the caller's Text as it was.
-  if (call.Longint(4) != 0) {  // conversions arrive with the text subsystem
+  if (!ApplyConversionMode(text, call.Longint(4))) {
     call.ReturnLongint(kFailed);
     return;
   }
@@ -88,11 +89,11 @@ void RunStreamReceiveText(const RoutineCall& call) {
   int16_t largest = int16_t(call.Longint(3));
   if (mode != 0) {
     // Take in no more than the mode can always convert within a Text.
-    const int32_t cap = 32767;
+    const int32_t cap = ConversionModeInputCap(mode);
     if (largest <= 0 || largest > cap) largest = int16_t(cap);
   }
   int32_t answer = ReceiveIntoText(slot, text, largest);
-  if (mode != 0 && text.handle != nullptr && false) {
+  if (mode != 0 && text.handle != nullptr && !ApplyConversionMode(text, mode)) {
     // No room to convert: an empty Text rather than unconverted bytes taken for converted.
     text.length = 0;
     SetHandleSize(text.handle, 0);

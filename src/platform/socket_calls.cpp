@@ -4,9 +4,6 @@
 
 namespace nimbus::platform {
 
-// Defined by the system's implementation (posix/ or win32/).
-SocketCalls SystemSocketCalls();
-
 namespace {
 SocketCalls& Table() {
   static SocketCalls table = SystemSocketCalls();

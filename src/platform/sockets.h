@@ -143,5 +143,7 @@ SocketCalls SystemSocketCalls();
 // The table in force. Tests may change entries and restore them with ResetSocketCalls.
 SocketCalls& Calls();
 void ResetSocketCalls();
+// The system's own calls (posix/ or win32/), for a test that wraps one of them.
+SocketCalls SystemSocketCalls();
 
 }  // namespace nimbus::platform

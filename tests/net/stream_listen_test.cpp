@@ -1,0 +1,115 @@
+// The server side: passive opens sharing one listening socket, connections handed out by
+// the accept pass (driven by the host's message pump during a yield) and by polling, and
+// the listen queue kept consistent when waiting streams are closed or released.
+#include "net/net_support.h"
+
+namespace nettest {
+namespace {
+
+class StreamListenTest : public NetTest {
+ protected:
+  // Lets the host pump its messages once without polling any listening stream: a wait on
+  // a datagram endpoint polls nothing and answers after one yield.
+  void YieldOnce() {
+    const int32_t endpoint =
+        Longint("DatagramOpen", {Value::Longint(0), Value::Longint(0), Value::Longint(0)});
+    EXPECT_EQ(Wait(endpoint, 8, 1), -1);
+    EXPECT_EQ(Longint("DatagramClose", {Value::Longint(endpoint)}), 0);
+  }
+  void ExpectPeerHearsFrom(int32_t ref, PeerSocket& peer, const std::string& text) {
+    EXPECT_EQ(Send(ref, text), 0);
+    EXPECT_EQ(peer.Read(text.size()), text);
+  }
+};
+
+TEST_F(StreamListenTest, AcceptPassServesQueuedStreamsInTurnAndClosesWithTheLast) {
+  const uint16_t port = UnusedPort();
+  ASSERT_EQ(Listen(port), 1);
+  ASSERT_EQ(Listen(port), 2);
+  ASSERT_EQ(Listen(port), 3);
+  PeerSocket first = ConnectTo(port);
+  PeerSocket second = ConnectTo(port);
+  ASSERT_TRUE(first.valid() && second.valid());
+
+  YieldOnce();               // one notification, one pass: both connections, in queue order
+  EXPECT_EQ(Counter(3), 2);  // ConnectionsAccepted
+  EXPECT_EQ(State(1), 8);
+  EXPECT_EQ(State(2), 8);
+  EXPECT_EQ(State(3), 2);
+  ExpectPeerHearsFrom(1, first, "to the first");
+  ExpectPeerHearsFrom(2, second, "to the second");
+
+  PeerSocket third = ConnectTo(port);
+  ASSERT_TRUE(third.valid());
+  EXPECT_EQ(Wait(3, 8, 5), 8);
+  ExpectPeerHearsFrom(3, third, "to the third");
+  // The last waiting stream has its connection: nothing listens on the port any more.
+  EXPECT_FALSE(ConnectTo(port).valid());
+}
+
+TEST_F(StreamListenTest, PolledStreamTakesTheConnectionWhateverItsPlace) {
+  const uint16_t port = UnusedPort();
+  ASSERT_EQ(Listen(port), 1);
+  ASSERT_EQ(Listen(port), 2);
+  PeerSocket peer = ConnectTo(port);
+  ASSERT_TRUE(peer.valid());
+  EXPECT_EQ(State(2), 8);
+  EXPECT_EQ(State(1), 2);
+  ExpectPeerHearsFrom(2, peer, "polled");
+  // Releasing the last waiting stream closes the listening socket.
+  EXPECT_EQ(Release(1), 0);
+  EXPECT_FALSE(ConnectTo(port).valid());
+}
+
+TEST_F(StreamListenTest, ClosingOrReleasingAWaitingStreamKeepsTheQueueWorking) {
+  const uint16_t port = UnusedPort();
+  ASSERT_EQ(Listen(port), 1);
+  ASSERT_EQ(Listen(port), 2);
+  ASSERT_EQ(Listen(port), 3);
+  ASSERT_EQ(Listen(port), 4);
+  EXPECT_EQ(Close(2), 0);  // in the middle
+  EXPECT_EQ(State(2), 14);
+  EXPECT_EQ(Release(1), 0);  // the first
+  EXPECT_EQ(Release(4), 0);  // the last
+  EXPECT_EQ(Close(2), -1);   // closed before: the shared socket is not touched again
+
+  PeerSocket peer = ConnectTo(port);  // still listening for stream 3
+  ASSERT_TRUE(peer.valid());
+  YieldOnce();
+  EXPECT_EQ(State(3), 8);
+  ExpectPeerHearsFrom(3, peer, "only one left");
+  EXPECT_FALSE(ConnectTo(port).valid());
+  // A new passive open on the port starts a fresh listening socket.
+  ASSERT_EQ(Listen(port), 1);
+  EXPECT_TRUE(ConnectTo(port).valid());
+  EXPECT_EQ(State(1), 8);
+}
+
+TEST_F(StreamListenTest, PortZeroListensWhereTheSystemChoosesAndAddressesShowIt) {
+  const int32_t ref = Listen(0);
+  ASSERT_EQ(ref, 1);
+  const standin::CallResult call =
+      host.Call("StreamAddresses", {Value::Longint(ref), Value::Longint(7), Value::Integer(7),
+                                    Value::Integer(0), Value::Longint(0), Value::Longint(7)});
+  EXPECT_EQ(call.params[1].longint, 0);  // no remote end yet
+  EXPECT_EQ(call.params[2].longint, 0);
+  EXPECT_EQ(call.params[4].longint, -1);
+  const uint16_t port = uint16_t(call.params[3].longint);
+  ASSERT_NE(port, 0);
+  PeerSocket peer = ConnectTo(port);
+  ASSERT_TRUE(peer.valid());
+  EXPECT_EQ(Wait(ref, 8, 5), 8);
+}
+
+TEST_F(StreamListenTest, UnloadClosesListeningSockets) {
+  const uint16_t port = UnusedPort();
+  ASSERT_EQ(Listen(port), 1);
+  ASSERT_EQ(Listen(port), 2);
+  const int before = OpenDescriptors();
+  host.Unload();
+  EXPECT_FALSE(ConnectTo(port).valid());
+  EXPECT_EQ(OpenDescriptors(), before - 1);  // the one shared socket
+}
+
+}  // namespace
+}  // namespace nettest
