@@ -77,13 +77,10 @@ expect(options_end 0 ARGS ${pkg} call -- NameCopy --hex x 0 0
 # Mistakes on the command line: a clear message and exit code 2.
 expect(unknown_routine 2 ARGS ${pkg} call NoSuchRoutine
   SHOWS "unknown routine NoSuchRoutine")
-expect(unknown_number 2 ARGS ${pkg} call 56 SHOWS "unknown routine 56")
 expect(too_few 2 ARGS ${pkg} call NameCopy abc
   SHOWS "NameCopy takes 4 arguments, not 1: NameCopy(string, out string, out longint, longint)")
-expect(too_many 2 ARGS ${pkg} call StreamClose 1 2 SHOWS "StreamClose takes 1 argument, not 2")
 expect(bad_longint 2 ARGS ${pkg} call StreamClose 12x
   SHOWS [[argument 1 of StreamClose: "12x" is not a longint]])
-expect(longint_too_big 2 ARGS ${pkg} call StreamClose 4294967296 SHOWS "is not a longint")
 expect(integer_too_big 2 ARGS ${pkg} call StreamSendText 1 t 65536 0 SHOWS "is not an integer")
 expect(bad_date 2 ARGS ${pkg} call DateTimeToSeconds 1/2 0 0 SHOWS [["1/2" is not a date]])
 expect(bad_escape 2 ARGS ${pkg} call MacToISO [[a\qb]] SHOWS [[unknown escape \q]])

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/host.h"
@@ -66,6 +68,8 @@ TEST(Processes, NeverTwoAtOnce) {
       for (int i = 0; i < 40; ++i) {
         if (running.fetch_add(1) != 0) ++overlaps;
         ++steps;
+        // Long enough for a second thread that was let through to show up.
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
         running.fetch_sub(1);
         YieldToHost();
       }

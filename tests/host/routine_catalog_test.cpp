@@ -26,26 +26,6 @@ TEST(RoutineCatalog, EveryNumberFrom2To58But56OnceInOrder) {
   EXPECT_EQ(expected, 59);
 }
 
-TEST(RoutineCatalog, WrittenParametersAreThoseOfTheOutputRoutines) {
-  // The routines that write parameters, and how many each writes.
-  const std::pair<const char*, int> writers[] = {{"StreamReceiveText", 1}, {"StreamAddresses", 5},
-                                                 {"LocalAddress", 3},      {"DatagramReceive", 3},
-                                                 {"PictureInfo", 5},       {"SecondsToDateTime", 2},
-                                                 {"NameCopy", 2}};
-  int total = 0;
-  for (const auto& [name, count] : writers) {
-    const RoutineInfo* info = FindRoutineInfo(name);
-    ASSERT_NE(info, nullptr) << name;
-    EXPECT_EQ(std::count(info->outputs.begin(), info->outputs.end(), true), count) << name;
-    total += count;
-  }
-  int written = 0;
-  for (const RoutineInfo& info : RoutineCatalog()) {
-    written += int(std::count(info.outputs.begin(), info.outputs.end(), true));
-  }
-  EXPECT_EQ(written, total) << "another routine writes a parameter";
-}
-
 TEST(RoutineCatalog, FoundByNameInAnyCaseOrByNumber) {
   ASSERT_NE(FindRoutineInfo("StreamOpen"), nullptr);
   EXPECT_EQ(FindRoutineInfo("streamopen"), FindRoutineInfo("StreamOpen"));
