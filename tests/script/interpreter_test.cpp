@@ -2,6 +2,9 @@
 // assignment, control flow, methods with parameters and results, and run-time faults.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
+
 #include "script_fixture.h"
 
 namespace nimbus_script {
@@ -171,6 +174,15 @@ TEST_F(InterpreterTest, ScriptArgumentsAreTexts) {
                    {"40", "2"}),
             "2:40+2\n42\n");
   EXPECT_EQ(Output("LOG(String(Count parameters))\n"), "0\n");
+}
+
+TEST_F(InterpreterTest, TheClockGivesTheLocalDateAndTimeOfDay) {
+  const std::string output =
+      Output("LOG(String(Current date))\n$t:=Current time\nLOG(String(($t>=0) & ($t<86400)))\n");
+  const std::time_t now = std::time(nullptr);
+  char expected[32];
+  std::strftime(expected, sizeof expected, "%Y-%m-%d\nTrue\n", std::localtime(&now));
+  EXPECT_EQ(output, expected);
 }
 
 TEST_F(InterpreterTest, TextsAreBoundedInsteadOfExhaustingMemory) {

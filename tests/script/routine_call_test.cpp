@@ -78,6 +78,33 @@ TEST_F(RoutineCallTest, TheLargestValuesThatFitPass) {
             "255\n3 0\n");
 }
 
+TEST_F(RoutineCallTest, TextVariablesTakeWhatTheRoutineLeftInThem) {
+  // StreamSendText converts its Text in place (mode 4: CR to CR LF), as 4D's variable would
+  // show; the longint port passed for an integer parameter keeps its value.
+  EXPECT_EQ(
+      Output("$address:=NameToAddress(\"127.0.0.1\";0;0)\n"
+             "$listener:=StreamListen(0;0;0;0;0;0;$address)\n"
+             "$local:=StreamAddresses($listener;$ra;$rp;$port;$x;$la)\n"
+             "If ($port<0)\n  $port:=$port+65536\nEnd if\n"
+             "$before:=$port\n"
+             "$client:=StreamOpen(\"127.0.0.1\";$port;0;0;0;0;0)\n"
+             "LOG(String(StreamWaitState($client;8;5))+\" \"+String($port=$before))\n"
+             "$text:=\"a\"+Char(13)+\"b\"\n"
+             "$copy:=$text\n"
+             "LOG(String(StreamSendText($client;$text;0;4))+\" \"+String(Length($text)))\n"
+             "LOG(String(StreamSendText($client;$copy+\"\";0;4))+\" \"+String(Length($copy)))\n"
+             "LOG(String(StreamWaitState($listener;8;5)))\n"
+             "$got:=\"\"\n"
+             "$all:=\"\"\n"
+             "$start:=TimerStart\n"
+             "Repeat\n"
+             "  If (StreamReceiveText($listener;$got;0;0)>0)\n    $all:=$all+$got\n  End if\n"
+             "Until ((Length($all)>=8) | (TimerElapsed($start)>5000))\n"
+             "LOG(String(Length($all)))\n"
+             "$status:=StreamRelease($client;0)+StreamRelease($listener;0)\n"),
+      "8 True\n0 4\n0 3\n8\n8\n");
+}
+
 TEST_F(RoutineCallTest, ACallWithoutAPackageIsAnErrorNotACrash) {
   standin::Host bare;
   const RunOutcome outcome =

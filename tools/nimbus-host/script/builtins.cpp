@@ -31,6 +31,8 @@ constexpr BuiltinInfo kBuiltins[] = {
     {BuiltinId::kDayOf, "Day of", 1, 1, true, "Day of(date)"},
     {BuiltinId::kMonthOf, "Month of", 1, 1, true, "Month of(date)"},
     {BuiltinId::kYearOf, "Year of", 1, 1, true, "Year of(date)"},
+    {BuiltinId::kCurrentDate, "Current date", 0, 0, true, "Current date"},
+    {BuiltinId::kCurrentTime, "Current time", 0, 0, true, "Current time"},
     {BuiltinId::kTextToBlob, "Text to BLOB", 1, 1, true, "Text to BLOB(text)"},
     {BuiltinId::kBlobToText, "BLOB to text", 1, 1, true, "BLOB to text(blob)"},
     {BuiltinId::kBlobSize, "BLOB size", 1, 1, true, "BLOB size(blob)"},

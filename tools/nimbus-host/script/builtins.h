@@ -31,7 +31,9 @@ enum class BuiltinId {
   kTrue,
   kFalse,
   kNot,
-  // Dates.
+  // Dates and the clock.
+  kCurrentDate,
+  kCurrentTime,
   kDayOf,
   kMonthOf,
   kYearOf,

@@ -10,6 +10,19 @@
 #include "value_builtins.h"
 
 namespace nimbus_script {
+namespace {
+
+// A variable receives what the routine left in its parameter when the routine writes that
+// parameter, and when it is a Text or BLOB variable: 4D passes those by address, so a
+// routine that converts a Text in place (StreamSendText with a conversion mode) changes the
+// caller's variable. Other inputs go in as copies (a longint port is not cut to 16 bits).
+bool WritesBack(const standin::RoutineInfo& routine, size_t i, const Expr& arg) {
+  if (routine.outputs[i]) return true;
+  return arg.type == Expr::Type::kVariable &&
+         (routine.params[i] == standin::Kind::kText || routine.params[i] == standin::Kind::kBlock);
+}
+
+}  // namespace
 
 ScriptValue Interpreter::EvaluateCall(const Expr& call, Frame& frame, ProcessContext& process) {
   switch (call.target.type) {
@@ -73,8 +86,8 @@ ScriptValue Interpreter::CallRoutine(const Expr& call, Frame& frame, ProcessCont
   if (!result.error.empty()) throw ScriptError(call.where, routine.name + ": " + result.error);
   CheckRunning(process);
 
-  for (size_t i = 0; i < call.args.size(); ++i) {
-    if (routine.outputs[i] && i < result.params.size()) {
+  for (size_t i = 0; i < call.args.size() && i < result.params.size(); ++i) {
+    if (WritesBack(routine, i, *call.args[i])) {
       Assign(frame, call.args[i]->name, FromRoutineValue(result.params[i]), call.args[i]->where);
     }
   }

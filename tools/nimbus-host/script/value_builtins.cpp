@@ -1,7 +1,9 @@
 // Text, boolean, date, BLOB and document built-ins.
 #include "value_builtins.h"
 
+#include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <utility>
 
 namespace nimbus_script {
@@ -105,6 +107,14 @@ ScriptValue NumOf(Arguments& a) {
   }
 }
 
+// The local wall-clock date and time of day. localtime's buffer is shared, hence the lock.
+std::tm LocalNow() {
+  static std::mutex mutex;
+  std::lock_guard<std::mutex> lock(mutex);
+  const std::time_t now = std::time(nullptr);
+  return *std::localtime(&now);
+}
+
 ScriptValue DocumentQuery(Arguments& a, BuiltinId id) {
   const std::string& path = a.Text(0);
   std::error_code error;
@@ -165,6 +175,16 @@ ScriptValue EvaluateValueBuiltin(const Expr& call, std::vector<ScriptValue>& arg
       return ScriptValue::Longint(a.Of(0, ValueKind::kDate).date.month);
     case BuiltinId::kYearOf:
       return ScriptValue::Longint(a.Of(0, ValueKind::kDate).date.year);
+    case BuiltinId::kCurrentDate: {
+      const std::tm now = LocalNow();
+      return ScriptValue::Date({static_cast<int16_t>(now.tm_mday),
+                                static_cast<int16_t>(now.tm_mon + 1),
+                                static_cast<int16_t>(now.tm_year + 1900)});
+    }
+    case BuiltinId::kCurrentTime: {
+      const std::tm now = LocalNow();
+      return ScriptValue::Longint(now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec);
+    }
     case BuiltinId::kTextToBlob:
       return ScriptValue::Blob(std::move(a.Text(0)));
     case BuiltinId::kBlobToText:
