@@ -7,94 +7,52 @@
 namespace giftest {
 namespace {
 
-struct MemorySource {
+struct Source {
   const std::string* bytes;
   size_t position;
 };
 
-int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int count) {
-  auto* source = static_cast<MemorySource*>(gif->UserData);
-  const size_t left = source->bytes->size() - source->position;
-  const size_t n = size_t(count) < left ? size_t(count) : left;
+int ReadFromString(GifFileType* gif, GifByteType* buffer, int count) {
+  auto* source = static_cast<Source*>(gif->UserData);
+  const size_t n = std::min(size_t(count), source->bytes->size() - source->position);
   std::memcpy(buffer, source->bytes->data() + source->position, n);
   source->position += n;
   return int(n);
 }
 
-std::string Fail(GifFileType* gif, const char* what) {
-  return std::string(what) + ": " + GifErrorString(gif->Error);
-}
-
-// Reads the first image and the extensions before it. Empty on success, else the error.
-std::string ReadRecords(GifFileType* gif, DecodedGif& out) {
-  for (;;) {
-    GifRecordType type;
-    if (DGifGetRecordType(gif, &type) == GIF_ERROR) return Fail(gif, "record type");
-    if (type == TERMINATE_RECORD_TYPE) return "no image";
-    if (type == EXTENSION_RECORD_TYPE) {
-      int code = 0;
-      GifByteType* data = nullptr;
-      if (DGifGetExtension(gif, &code, &data) == GIF_ERROR) return Fail(gif, "extension");
-      if (code == GRAPHICS_EXT_FUNC_CODE && data != nullptr) {
-        GraphicsControlBlock gcb;
-        if (DGifExtensionToGCB(data[0], data + 1, &gcb) == GIF_ERROR) return "bad GCE";
-        out.transparentIndex = gcb.TransparentColor;
-      }
-      while (data != nullptr)
-        if (DGifGetExtensionNext(gif, &data) == GIF_ERROR) return Fail(gif, "extension data");
-      continue;
-    }
-    if (type != IMAGE_DESC_RECORD_TYPE) continue;
-    if (DGifGetImageDesc(gif) == GIF_ERROR) return Fail(gif, "image descriptor");
-    out.imageWidth = gif->Image.Width;
-    out.imageHeight = gif->Image.Height;
-    out.interlaced = gif->Image.Interlace;
-    out.pixels.assign(size_t(out.imageWidth) * out.imageHeight, 0);
-    std::vector<int> rows(out.imageHeight);
-    for (int i = 0; i < out.imageHeight; ++i) rows[i] = i;
-    if (out.interlaced) rows = InterlacedRowOrder(out.imageHeight);
-    for (int row : rows)
-      if (DGifGetLine(gif, out.pixels.data() + size_t(row) * out.imageWidth, out.imageWidth) ==
-          GIF_ERROR)
-        return Fail(gif, "image data");
-    // The rest of the file must parse too, up to the trailer.
-    for (;;) {
-      if (DGifGetRecordType(gif, &type) == GIF_ERROR) return Fail(gif, "after image");
-      if (type == TERMINATE_RECORD_TYPE) return "";
-      return "unexpected record after the image";
-    }
-  }
-}
-
 }  // namespace
-
-std::vector<int> InterlacedRowOrder(int height) {
-  static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-  std::vector<int> order;
-  for (int pass = 0; pass < 4; ++pass)
-    for (int row = kStart[pass]; row < height; row += kStep[pass]) order.push_back(row);
-  return order;
-}
 
 DecodedGif DecodeWithGiflib(const std::string& file) {
   DecodedGif out;
-  MemorySource source{&file, 0};
+  Source source{&file, 0};
   int error = 0;
-  GifFileType* gif = DGifOpen(&source, ReadFromMemory, &error);
+  GifFileType* gif = DGifOpen(&source, ReadFromString, &error);
   if (gif == nullptr) {
     out.error = std::string("open: ") + GifErrorString(error);
     return out;
   }
-  out.width = gif->SWidth;
-  out.height = gif->SHeight;
-  if (gif->SColorMap != nullptr)
+  // DGifSlurp reads the whole file, up to the trailer, and undoes interlacing.
+  if (DGifSlurp(gif) == GIF_ERROR) {
+    out.error = GifErrorString(gif->Error);
+  } else if (gif->ImageCount != 1 || gif->SColorMap == nullptr) {
+    out.error = "not one image with a global colour table";
+  } else {
+    const SavedImage& image = gif->SavedImages[0];
+    out.width = gif->SWidth, out.height = gif->SHeight;
+    if (image.ImageDesc.Width != out.width || image.ImageDesc.Height != out.height ||
+        image.ImageDesc.Left != 0 || image.ImageDesc.Top != 0)
+      out.error = "image does not cover the screen";
+    out.interlaced = image.ImageDesc.Interlace;
+    out.pixels.assign(image.RasterBits, image.RasterBits + size_t(out.width) * out.height);
     for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
       const GifColorType c = gif->SColorMap->Colors[i];
       out.palette.insert(out.palette.end(), {c.Red, c.Green, c.Blue});
     }
-  out.error = ReadRecords(gif, out);
+    GraphicsControlBlock gcb;
+    if (DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK)
+      out.transparentIndex = gcb.TransparentColor;
+  }
   DGifCloseFile(gif, &error);
-  out.ok = out.error.empty();
   return out;
 }
 

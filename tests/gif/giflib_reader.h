@@ -8,21 +8,15 @@
 namespace giftest {
 
 struct DecodedGif {
-  bool ok = false;
-  std::string error;
-  int width = 0;  // logical screen
+  std::string error;  // empty when the file decoded
+  int width = 0;      // of the screen; the image must cover it exactly
   int height = 0;
-  int imageWidth = 0;
-  int imageHeight = 0;
   bool interlaced = false;
-  int transparentIndex = -1;     // from the Graphic Control Extension, -1 without one
+  int transparentIndex = -1;     // -1 without a Graphic Control Extension
   std::vector<uint8_t> palette;  // global colour table, 3 bytes an entry
-  std::vector<uint8_t> pixels;   // imageWidth * imageHeight, top row first
+  std::vector<uint8_t> pixels;   // top row first
 };
 
 DecodedGif DecodeWithGiflib(const std::string& file);
-
-// The GIF interlace order: the file row index -> image row, per the four passes.
-std::vector<int> InterlacedRowOrder(int height);
 
 }  // namespace giftest
