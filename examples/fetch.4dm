@@ -80,8 +80,14 @@ Else
       // 5. The body: into OUTFILE as it arrives, or counted.
       If ($outFile#"")
         $status:=StreamReceiveFile($ref;$outFile;0;0;30)
-        $ref:=0  // StreamReceiveFile has released the stream
-        LOG("body: "+String(Get document size($outFile))+" bytes")
+        If (StreamState($ref;0)=-1)
+          $ref:=0  // the routine has released the stream
+        End if
+        If ((Test path name($outFile)=1) & ($status>=0))
+          LOG("body: "+String(Get document size($outFile))+" bytes")
+        Else
+          LOG("fetch: receiving into "+$outFile+" failed (status "+String($status)+")")
+        End if
       Else
         $size:=0
         $chunk:=""
