@@ -1,7 +1,6 @@
 // The queue routines as 4D processes use them, through the package's entry point.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,23 +52,6 @@ TEST_F(QueuesPackageTest, MessagesPassFromOneProcessToAnother) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(received[size_t(i)], "message " + std::to_string(i));
   EXPECT_EQ(Count(-5), 0);
   EXPECT_TRUE(Pop(-5).isNull);
-}
-
-TEST_F(QueuesPackageTest, KeepsACopyOfTheCallersText) {
-  Handle mine = NewHandle(5);
-  std::memcpy(*mine, "hello", 5);
-  FourDText text{5, mine};
-  int32_t key = 0;
-  void* params[] = {&key, &text};
-  FourDResult result{};
-  host.CallRaw(37, params, &result);  // QueuePush
-  std::memcpy(*mine, "HELLO", 5);
-  DisposeHandle(mine);
-  const Value popped = Pop(0);
-  EXPECT_FALSE(popped.isNull);
-  EXPECT_EQ(popped.bytes, "hello");
-  host.Call("QueueClear", {Value::Longint(0)});
-  EXPECT_EQ(Count(0), 0);
 }
 
 TEST_F(QueuesPackageTest, UnloadWithMessagesQueuedLeavesNothingBehind) {
