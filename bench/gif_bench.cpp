@@ -101,6 +101,7 @@ BENCHMARK(BM_Giflib)->ArgName("noisy")->Arg(1)->Arg(0)->Unit(benchmark::kMillise
 // Prints as usual and keeps each run's rate, to print the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}  // plain text, for logs
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       const auto rate = run.counters.find("MP/s");
