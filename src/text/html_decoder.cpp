@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "text/byte_scan.h"
 #include "text/char_map.h"
 #include "text/html_entities.h"
 #include "text/text_block.h"
@@ -57,13 +58,17 @@ int32_t DecodeNumericAndTranslate(const uint8_t* in, int32_t count, uint8_t* out
                                   const CharMap& map) {
   int32_t written = 0;
   for (int32_t i = 0; i < count;) {
+    int32_t stop = int32_t(FindByte(in + i, in + count, kAmpersand) - in);
+    for (; i < stop; ++i) out[written++] = map.to[in[i]];
+    if (i == count) break;
     uint8_t value;
     int32_t length;
-    if (in[i] == kAmpersand && ReadNumericReference(in + i, count - i, &value, &length)) {
+    if (ReadNumericReference(in + i, count - i, &value, &length)) {
       out[written++] = map.to[value];
       i += length;
     } else {
-      out[written++] = map.to[in[i++]];
+      out[written++] = map.to[kAmpersand];
+      ++i;
     }
   }
   return written;
@@ -89,7 +94,7 @@ constexpr size_t CountReadableRows() {
 
 constexpr size_t kNamedEntityCount = std::size(html::kMarkupEscapes) - 1 + CountReadableRows();
 
-// Every entity the single pass knows, sorted by name. "&amp;" is not among them: it chains.
+// Every entity the single pass knows. "&amp;" is not among them: it chains.
 constexpr std::array<NamedEntity, kNamedEntityCount> BuildNamedEntities() {
   std::array<NamedEntity, kNamedEntityCount> entities{};
   size_t n = 0;
@@ -100,8 +105,6 @@ constexpr std::array<NamedEntity, kNamedEntityCount> BuildNamedEntities() {
   for (const auto& row : html::kEntityRows) {
     if (!row.read.empty()) entities[n++] = {NameOf(row.read), row.macCode, false};
   }
-  std::sort(entities.begin(), entities.end(),
-            [](const NamedEntity& a, const NamedEntity& b) { return a.name < b.name; });
   return entities;
 }
 
@@ -123,19 +126,61 @@ constexpr bool NamesAreLettersOnly() {
 }
 static_assert(NamesAreLettersOnly(), "the single-pass argument above needs letter-only names");
 
+// Entity names as integers: the length in the top byte, then the letters. A small
+// open-addressed hash of them finds a name in one or two probes.
+constexpr size_t kLongestPackedName = 7;
+static_assert(LongestName() <= kLongestPackedName);
+
+constexpr uint64_t PackName(const uint8_t* letters, size_t length) {
+  uint64_t key = uint64_t(length) << 56;
+  for (size_t i = 0; i < length; ++i) key |= uint64_t(letters[i]) << (8 * i);
+  return key;
+}
+
+constexpr int kHashBits = 7;
+constexpr size_t kHashSlots = size_t(1) << kHashBits;
+static_assert(kNamedEntityCount * 2 <= kHashSlots);
+
+constexpr size_t HashSlot(uint64_t key) {
+  return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+}
+
+struct EntityHash {
+  uint64_t keys[kHashSlots] = {};
+  uint8_t entityPlusOne[kHashSlots] = {};  // 0: empty slot
+};
+
+constexpr EntityHash BuildEntityHash() {
+  EntityHash hash;
+  for (size_t e = 0; e < kNamedEntityCount; ++e) {
+    uint8_t letters[kLongestPackedName] = {};
+    const std::string_view name = kNamedEntities[e].name;
+    for (size_t i = 0; i < name.size(); ++i) letters[i] = uint8_t(name[i]);
+    uint64_t key = PackName(letters, name.size());
+    size_t slot = HashSlot(key);
+    while (hash.entityPlusOne[slot] != 0) slot = (slot + 1) % kHashSlots;
+    hash.keys[slot] = key;
+    hash.entityPlusOne[slot] = uint8_t(e + 1);
+  }
+  return hash;
+}
+
+constexpr EntityHash kEntityHash = BuildEntityHash();
+
 // The entity whose name and ";" begin p, or null.
 const NamedEntity* MatchNamedEntity(const uint8_t* p, int32_t available, bool withMarkup) {
-  int32_t limit = std::min<int32_t>(available, int32_t(LongestName()) + 1);
-  const void* semicolon = std::memchr(p, ';', size_t(std::max(limit, 0)));
-  if (semicolon == nullptr) return nullptr;
-  std::string_view name(reinterpret_cast<const char*>(p),
-                        size_t(static_cast<const uint8_t*>(semicolon) - p));
-  auto found =
-      std::lower_bound(kNamedEntities.begin(), kNamedEntities.end(), name,
-                       [](const NamedEntity& e, std::string_view key) { return e.name < key; });
-  if (found == kNamedEntities.end() || found->name != name) return nullptr;
-  if (found->markup && !withMarkup) return nullptr;
-  return &*found;
+  int32_t limit = std::min<int32_t>(available, int32_t(kLongestPackedName) + 1);
+  int32_t length = 0;
+  while (length < limit && p[length] != ';') ++length;
+  if (length == limit) return nullptr;
+  uint64_t key = PackName(p, size_t(length));
+  for (size_t slot = HashSlot(key); kEntityHash.entityPlusOne[slot] != 0;
+       slot = (slot + 1) % kHashSlots) {
+    if (kEntityHash.keys[slot] != key) continue;
+    const NamedEntity& found = kNamedEntities[kEntityHash.entityPlusOne[slot] - 1];
+    return found.markup && !withMarkup ? nullptr : &found;
+  }
+  return nullptr;
 }
 
 bool StartsWith(const uint8_t* p, int32_t available, std::string_view prefix) {
@@ -146,9 +191,7 @@ bool StartsWith(const uint8_t* p, int32_t available, std::string_view prefix) {
 int32_t DecodeNamedEntities(uint8_t* text, int32_t count, bool withMarkup) {
   int32_t written = 0;
   for (int32_t i = 0; i < count;) {
-    const void* ampersand = std::memchr(text + i, kAmpersand, size_t(count - i));
-    int32_t stop =
-        ampersand != nullptr ? int32_t(static_cast<const uint8_t*>(ampersand) - text) : count;
+    int32_t stop = int32_t(FindByte(text + i, text + count, kAmpersand) - text);
     std::memmove(text + written, text + i, size_t(stop - i));
     written += stop - i;
     i = stop;

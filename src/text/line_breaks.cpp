@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "text/byte_scan.h"
 #include "text/text_block.h"
 
 namespace nimbus {
@@ -34,12 +35,12 @@ int32_t CollapseCRLFs(uint8_t* bytes, int32_t count) {
   const uint8_t* end = bytes + count;
   uint8_t* out = bytes;
   for (const uint8_t* in = bytes; in < end;) {
-    const void* cr = std::memchr(in, kCR, size_t(end - in));
-    const uint8_t* stop = cr != nullptr ? static_cast<const uint8_t*>(cr) + 1 : end;
+    const uint8_t* cr = FindByte(in, end, kCR);
+    const uint8_t* stop = cr == end ? end : cr + 1;
     std::memmove(out, in, size_t(stop - in));
     out += stop - in;
     in = stop;
-    if (cr != nullptr && in < end && *in == kLF) ++in;
+    if (cr != end && in < end && *in == kLF) ++in;
   }
   return int32_t(out - bytes);
 }

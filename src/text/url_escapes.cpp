@@ -1,5 +1,7 @@
 // TextToURL and URLToText: percent escapes, form encoding and "=" escapes.
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "text/char_map.h"
 #include "text/text_block.h"
@@ -18,28 +20,49 @@ bool NeedsEscape(uint8_t c, int32_t option) {
   return c <= ' ' || c > 127 || c == '%';
 }
 
-int32_t EscapedSize(const uint8_t* in, int32_t count, const CharMap& map, int32_t option) {
-  int32_t size = count;
-  for (int32_t i = 0; i < count; ++i) {
-    if (NeedsEscape(map.to[in[i]], option)) size += kEscapeLength - 1;
-  }
-  return size;
-}
-
-void Escape(const uint8_t* in, int32_t count, const CharMap& map, int32_t option, uint8_t* out) {
-  for (int32_t i = 0; i < count; ++i) {
-    uint8_t c = map.to[in[i]];
-    if (option == kFormOption && c == ' ') {
-      *out++ = '+';
-    } else if (NeedsEscape(c, option)) {
-      *out++ = '%';
-      *out++ = uint8_t(kHexDigits[c >> 4]);
-      *out++ = uint8_t(kHexDigits[c & 0x0F]);
-    } else {
-      *out++ = c;
+// What each source byte becomes: its translation, "+", or a percent escape.
+class Escaper {
+ public:
+  Escaper(const CharMap& map, int32_t option) {
+    for (int b = 0; b < 256; ++b) {
+      uint8_t c = map.to[b];
+      if (option == kFormOption && c == ' ') {
+        Set(b, {'+'});
+      } else if (NeedsEscape(c, option)) {
+        Set(b, {'%', uint8_t(kHexDigits[c >> 4]), uint8_t(kHexDigits[c & 0x0F])});
+      } else {
+        Set(b, {c});
+      }
     }
   }
-}
+
+  int32_t EscapedSize(const uint8_t* in, int32_t count) const {
+    int32_t size = 0;
+    for (int32_t i = 0; i < count; ++i) size += length_[in[i]];
+    return size;
+  }
+
+  void Escape(const uint8_t* in, int32_t count, uint8_t* out) const {
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* bytes = bytes_[in[i]];
+      if (length_[in[i]] == 1) {
+        *out++ = bytes[0];
+      } else {
+        std::memcpy(out, bytes, kEscapeLength);
+        out += kEscapeLength;
+      }
+    }
+  }
+
+ private:
+  void Set(int b, std::initializer_list<uint8_t> bytes) {
+    length_[b] = uint8_t(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), bytes_[b]);
+  }
+
+  uint8_t length_[256];
+  uint8_t bytes_[256][kEscapeLength];
+};
 
 int HexValue(uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -76,13 +99,13 @@ FourDText TextToURL(const FourDText& text, int32_t option) {
   if (count == 0) {
     result = NewEmptyText();
   } else {
-    CharMap map = LoadCharMap(CharTable::kMac2ISO);
+    Escaper escaper(LoadCharMap(CharTable::kMac2ISO), option);
     LockedBlock source(text.handle);
-    int32_t size = EscapedSize(source.bytes(), count, map, option);
+    int32_t size = escaper.EscapedSize(source.bytes(), count);
     if (size > kMaxTextLength) return kNoText;
     Handle block = NewHandle(size);
     if (block != nullptr) {
-      Escape(source.bytes(), count, map, option, reinterpret_cast<uint8_t*>(*block));
+      escaper.Escape(source.bytes(), count, reinterpret_cast<uint8_t*>(*block));
       result = FourDText{int16_t(size), block};
     }
   }

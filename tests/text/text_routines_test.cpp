@@ -32,7 +32,7 @@ class TextRoutinesTest : public ::testing::Test {
 };
 
 TEST_F(TextRoutinesTest, TextToHTML) {
-  EXPECT_EQ(Run("TextToHTML", "<p class=\"x\">Caf\x8E & cr\x8Ame</p>", 0).bytes,
+  EXPECT_EQ(Run("TextToHTML", "<p class=\"x\">Caf\x8E & cr\x8Fme</p>", 0).bytes,
             "&lt;p class=&quot;x&quot;&gt;Caf&eacute; &amp; cr&egrave;me&lt;/p&gt;");
   EXPECT_EQ(Run("TextToHTML", "<p>Tom & Jerry &amp; \xA1</p>", 1).bytes,
             "<p>Tom &amp; Jerry &amp; &#176;</p>");
