@@ -5,6 +5,7 @@
 // Divisions: the palette and nearest-colour matching; ports and worlds; drawing.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -244,6 +245,11 @@ TOOLBOX_API QDErr NewGWorld(GWorldPtr* offscreenGWorld, int16_t pixelDepth, cons
   const int32_t stride = (width + 3) & ~3;
   if (stride > kMaxRowBytes || int64_t(stride) * height > kMaxPixelBytes) return memFullErr;
 
+  try {
+    gWorlds.reserve(gWorlds.size() + 1);  // so that registering the world cannot throw
+  } catch (const std::bad_alloc&) {
+    return memFullErr;
+  }
   GrafPort* port = new (std::nothrow) GrafPort{nullptr, nullptr, kBlackIndex, kWhiteIndex};
   if (port == nullptr) return memFullErr;
   port->pixMap = reinterpret_cast<PixMapHandle>(NewHandleClear(sizeof(PixMap)));
@@ -349,7 +355,9 @@ TOOLBOX_API void CopyBits(const PixMap* srcBits, const PixMap* dstBits, const Re
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
   // Read every source pixel before writing: the two images may be the same.
   const Rect area = Intersect(*dstRect, dst.bounds);
-  std::vector<uint8_t> copied(size_t(Width(area)) * size_t(Height(area)));
+  std::unique_ptr<uint8_t[]> copied(new (std::nothrow)
+                                        uint8_t[size_t(Width(area)) * size_t(Height(area))]);
+  if (copied == nullptr) return;  // nothing may throw across the toolbox's C interface
   size_t n = 0;
   for (int32_t y = area.top; y < area.bottom; ++y)
     for (int32_t x = area.left; x < area.right; ++x) {
