@@ -7,25 +7,26 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-
 namespace nettest {
 namespace {
 
+constexpr int kPatienceMs = 5000;
+
 sockaddr_in LoopbackAddress(uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(kLoopback);
-  return address;
+  return sockaddr_in{AF_INET, htons(port), {htonl(kLoopback)}, {}};
 }
 
-bool Readable(int fd, int timeoutMs) {
+bool Readable(int fd) {
   pollfd entry{fd, POLLIN, 0};
-  return poll(&entry, 1, timeoutMs) > 0;
+  return poll(&entry, 1, kPatienceMs) > 0;
 }
 
 }  // namespace
+
+PeerSocket::PeerSocket(int fd) : fd_(fd) {
+  timeval patience{kPatienceMs / 1000, 0};
+  if (fd_ >= 0) setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+}
 
 PeerSocket& PeerSocket::operator=(PeerSocket&& other) noexcept {
   if (this != &other) {
@@ -48,76 +49,65 @@ void PeerSocket::Reset() {
 }
 
 void PeerSocket::SendAll(const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
+  for (size_t done = 0; done < bytes.size();) {
     const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
     ASSERT_GT(n, 0) << "peer send failed";
     done += size_t(n);
   }
 }
 
-void PeerSocket::SendUrgent(char byte) {
-  ASSERT_EQ(send(fd_, &byte, 1, MSG_OOB), 1);
-}
-
-std::string PeerSocket::Read(size_t n, int timeoutMs) {
-  std::string bytes;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  char buffer[65536];
-  while (bytes.size() < n) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !Readable(fd_, int(left.count()))) break;
-    const ssize_t got = recv(fd_, buffer, std::min(sizeof buffer, n - bytes.size()), 0);
-    if (got <= 0) break;
-    bytes.append(buffer, size_t(got));
+std::string PeerSocket::Read(size_t n) {
+  std::string bytes(n, '\0');
+  size_t got = 0;
+  while (got < n) {
+    const ssize_t r = recv(fd_, bytes.data() + got, n - got, 0);
+    if (r <= 0) break;
+    got += size_t(r);
   }
+  bytes.resize(got);
   return bytes;
 }
 
-bool PeerSocket::ReadToEnd(std::string* bytes, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  char buffer[65536];
+bool PeerSocket::ReadToEnd(std::string* rest) {
+  char buffer[4096];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !Readable(fd_, int(left.count()))) return false;
-    const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
-    if (got == 0) return true;
-    if (got < 0) return false;
-    bytes->append(buffer, size_t(got));
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) return n == 0;
+    rest->append(buffer, size_t(n));
   }
+}
+
+bool PeerSocket::Quiet() {
+  char byte;
+  return recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK) < 0;
 }
 
 PeerListener::PeerListener(int backlog) : socket_(socket(AF_INET, SOCK_STREAM, 0)) {
   sockaddr_in address = LoopbackAddress(0);
   socklen_t length = sizeof address;
-  if (bind(socket_.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(socket_.fd(), backlog) != 0 ||
-      getsockname(socket_.fd(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ADD_FAILURE() << "peer listener failed";
-    return;
-  }
+  const bool ready = bind(socket_.fd(), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                     listen(socket_.fd(), backlog) == 0 &&
+                     getsockname(socket_.fd(), reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  EXPECT_TRUE(ready) << "peer listener failed";
   port_ = ntohs(address.sin_port);
 }
 
-PeerSocket PeerListener::Accept(int timeoutMs) {
-  if (!Readable(socket_.fd(), timeoutMs)) return PeerSocket();
+PeerSocket PeerListener::Accept() {
+  if (!Readable(socket_.fd())) return PeerSocket();
   return PeerSocket(accept(socket_.fd(), nullptr, nullptr));
 }
 
 PeerSocket ConnectTo(uint16_t port) {
   PeerSocket peer(socket(AF_INET, SOCK_STREAM, 0));
-  sockaddr_in address = LoopbackAddress(port);
-  if (connect(peer.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  const sockaddr_in address = LoopbackAddress(port);
+  if (connect(peer.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return PeerSocket();
   }
   return peer;
 }
 
 uint16_t UnusedPort() {
-  PeerListener probe;
-  return probe.port();
+  return PeerListener().port();
 }
 
 int OpenDescriptors() {
@@ -129,23 +119,9 @@ int OpenDescriptors() {
   return count;
 }
 
-std::string Repeat(const std::string& piece, size_t times) {
-  std::string result;
-  for (size_t i = 0; i < times; ++i) result += piece;
-  return result;
-}
-
-void NetTest::SetUp() {
-  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH)) << host.lastError();
-}
-
-void NetTest::TearDown() {
-  host.Unload();
-}
-
-int32_t NetTest::Open(uint16_t port, int32_t reuse, int16_t localPort) {
+int32_t NetTest::Open(uint16_t port, int32_t reuse, int16_t localPort, int32_t buffer) {
   return Longint("StreamOpen", {Value::String("127.0.0.1"), Value::Integer(int16_t(port)),
-                                Value::Longint(0), Value::Longint(0), Value::Longint(reuse),
+                                Value::Longint(buffer), Value::Longint(0), Value::Longint(reuse),
                                 Value::Integer(localPort), Value::Longint(0)});
 }
 
@@ -153,15 +129,6 @@ int32_t NetTest::Listen(uint16_t port, int32_t reuse) {
   return Longint("StreamListen",
                  {Value::Longint(0), Value::Integer(0), Value::Integer(int16_t(port)),
                   Value::Longint(0), Value::Longint(0), Value::Longint(reuse), Value::Longint(0)});
-}
-
-int32_t NetTest::Query(int32_t ref, int32_t type) {
-  return Longint("StreamState", {Value::Longint(ref), Value::Longint(type)});
-}
-
-int32_t NetTest::Wait(int32_t ref, int32_t target, int32_t seconds) {
-  return Longint("StreamWaitState",
-                 {Value::Longint(ref), Value::Longint(target), Value::Longint(seconds)});
 }
 
 int32_t NetTest::Send(int32_t ref, const std::string& text, int16_t flag, int32_t mode) {
@@ -172,20 +139,18 @@ int32_t NetTest::Send(int32_t ref, const std::string& text, int16_t flag, int32_
 int32_t NetTest::Receive(int32_t ref, std::string* text, int32_t largest, int32_t mode) {
   const standin::CallResult call = host.Call(
       "StreamReceiveText",
-      {Value::Longint(ref), Value::Text(""), Value::Longint(largest), Value::Longint(mode)});
+      {Value::Longint(ref), Value::Text("old"), Value::Longint(largest), Value::Longint(mode)});
   *text = call.params[1].bytes;
   return call.result.longint;
 }
 
-uint16_t NetTest::LocalPort(int32_t ref) {
-  const standin::CallResult call =
-      host.Call("StreamAddresses", {Value::Longint(ref), Value::Longint(0), Value::Integer(0),
-                                    Value::Integer(0), Value::Longint(0), Value::Longint(0)});
-  return uint16_t(call.params[3].longint);
+standin::CallResult NetTest::Addresses(int32_t ref) {
+  return host.Call("StreamAddresses", {Value::Longint(ref), Value::Longint(7), Value::Integer(7),
+                                       Value::Integer(7), Value::Longint(7), Value::Longint(7)});
 }
 
-int32_t NetTest::Connected(PeerListener& listener, PeerSocket* peer) {
-  const int32_t ref = Open(listener.port());
+int32_t NetTest::Connected(PeerListener& listener, PeerSocket* peer, int32_t buffer) {
+  const int32_t ref = Open(listener.port(), 0, 0, buffer);
   *peer = listener.Accept();
   EXPECT_TRUE(peer->valid());
   EXPECT_EQ(Wait(ref, 8, 5), 8);

@@ -17,10 +17,10 @@ using standin::Value;
 constexpr uint32_t kLoopback = 0x7F000001;  // 127.0.0.1, host byte order
 constexpr int32_t kUntouched = 0x5A5A5A5A;
 
-// A connected or listening socket of the test's own, closed when it goes.
+// A socket of the test's own, closed when it goes. Reads give up after 5 seconds.
 class PeerSocket {
  public:
-  explicit PeerSocket(int fd = -1) : fd_(fd) {}
+  explicit PeerSocket(int fd = -1);
   PeerSocket(PeerSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   PeerSocket& operator=(PeerSocket&& other) noexcept;
   ~PeerSocket() { Close(); }
@@ -28,15 +28,14 @@ class PeerSocket {
   int fd() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   void Close();
-  // Closes with an RST instead of a FIN.
-  void Reset();
-
+  void Reset();  // closes with an RST instead of a FIN
   void SendAll(const std::string& bytes);
-  void SendUrgent(char byte);
-  // Reads exactly n bytes, or what came before the peer closed or timeoutMs passed.
-  std::string Read(size_t n, int timeoutMs = 5000);
-  // Reads until the package closes its side (or timeoutMs pass); true when it closed.
-  bool ReadToEnd(std::string* bytes, int timeoutMs = 5000);
+  // Up to n bytes: fewer when the other end closed or nothing came in time.
+  std::string Read(size_t n);
+  // True when the other end has closed after sending *rest; false when it stays open.
+  bool ReadToEnd(std::string* rest);
+  // Nothing is waiting to be read right now.
+  bool Quiet();
 
  private:
   int fd_;
@@ -47,37 +46,37 @@ class PeerListener {
  public:
   explicit PeerListener(int backlog = 16);
   uint16_t port() const { return port_; }
-  // The next incoming connection; invalid when none comes within timeoutMs.
-  PeerSocket Accept(int timeoutMs = 5000);
+  PeerSocket Accept();  // invalid when no connection comes in time
 
  private:
   PeerSocket socket_;
   uint16_t port_ = 0;
 };
 
-// A blocking connect to 127.0.0.1:port.
-PeerSocket ConnectTo(uint16_t port);
-// A port nothing listens on at the moment of the call.
-uint16_t UnusedPort();
-// The descriptors this process has open.
-int OpenDescriptors();
-std::string Repeat(const std::string& piece, size_t times);
+PeerSocket ConnectTo(uint16_t port);  // blocking; invalid when refused
+uint16_t UnusedPort();                // nothing listens there at the moment of the call
+int OpenDescriptors();                // of this process
 
 // The package loaded through the stand-in host, unloaded after each test.
 class NetTest : public testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override { ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH)) << host.lastError(); }
+  void TearDown() override { host.Unload(); }
 
   int32_t Longint(const std::string& routine, const std::vector<Value>& params) {
     return host.Call(routine, params, kUntouched).result.longint;
   }
-  int32_t Open(uint16_t port, int32_t reuse = 0, int16_t localPort = 0);
+  int32_t Open(uint16_t port, int32_t reuse = 0, int16_t localPort = 0, int32_t buffer = 0);
   int32_t Listen(uint16_t port, int32_t reuse = 0);
+  int32_t Query(int32_t ref, int32_t type) {
+    return Longint("StreamState", {Value::Longint(ref), Value::Longint(type)});
+  }
   int32_t State(int32_t ref) { return Query(ref, 0); }
-  int32_t Query(int32_t ref, int32_t type);
   int32_t Counter(int32_t number) { return Query(-5 - number, 0); }
-  int32_t Wait(int32_t ref, int32_t target, int32_t seconds);
+  int32_t Wait(int32_t ref, int32_t target, int32_t seconds) {
+    return Longint("StreamWaitState",
+                   {Value::Longint(ref), Value::Longint(target), Value::Longint(seconds)});
+  }
   int32_t Send(int32_t ref, const std::string& text, int16_t flag = 0, int32_t mode = 0);
   // StreamReceiveText: the answer, and the Text's bytes in *text.
   int32_t Receive(int32_t ref, std::string* text, int32_t largest = 0, int32_t mode = 0);
@@ -86,10 +85,14 @@ class NetTest : public testing::Test {
     return Longint("StreamRelease", {Value::Longint(ref), Value::Longint(0)});
   }
   int32_t OpenCount() { return Longint("StreamList", {Value::Longint(0)}); }
-  // The local port StreamAddresses reports, as the unsigned port.
-  uint16_t LocalPort(int32_t ref);
+  int32_t DatagramOpen(int32_t localPort = 0, int32_t localAddress = 0) {
+    return Longint("DatagramOpen",
+                   {Value::Longint(localPort), Value::Longint(localAddress), Value::Longint(0)});
+  }
+  // StreamAddresses: its out-parameters after the call (remote address at index 1).
+  standin::CallResult Addresses(int32_t ref);
   // An established stream to a peer: the package's reference and the peer's socket.
-  int32_t Connected(PeerListener& listener, PeerSocket* peer);
+  int32_t Connected(PeerListener& listener, PeerSocket* peer, int32_t buffer = 0);
 
   standin::Host host;
 };

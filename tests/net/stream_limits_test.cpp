@@ -21,7 +21,7 @@ TEST_F(StreamLimitsTest, ReferenceAfterTheLastIsRefusedWithNothingLeaked) {
   const uint16_t port = UnusedPort();
   EXPECT_EQ(Open(listener.port()), 0);
   EXPECT_EQ(Listen(port), 0);
-  EXPECT_EQ(Longint("DatagramOpen", {Value::Longint(0), Value::Longint(0), Value::Longint(0)}), 0);
+  EXPECT_EQ(DatagramOpen(), 0);
   EXPECT_EQ(OpenCount(), 1023);
   EXPECT_EQ(OpenDescriptors(), descriptors + 1023);  // the refused ones closed their sockets
   EXPECT_FALSE(ConnectTo(port).valid());             // nor is anything left listening

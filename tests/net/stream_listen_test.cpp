@@ -11,8 +11,7 @@ class StreamListenTest : public NetTest {
   // Lets the host pump its messages once without polling any listening stream: a wait on
   // a datagram endpoint polls nothing and answers after one yield.
   void YieldOnce() {
-    const int32_t endpoint =
-        Longint("DatagramOpen", {Value::Longint(0), Value::Longint(0), Value::Longint(0)});
+    const int32_t endpoint = DatagramOpen();
     EXPECT_EQ(Wait(endpoint, 8, 1), -1);
     EXPECT_EQ(Longint("DatagramClose", {Value::Longint(endpoint)}), 0);
   }

@@ -19,6 +19,9 @@ TEST_F(StreamWaitTest, TimeOutAnswersTheStateReachedSoFar) {
   ASSERT_NE(ref, 0);
   const auto start = Clock::now();
   EXPECT_EQ(Wait(ref, 0, 1), 6);
+  const standin::CallResult ends = Addresses(ref);
+  EXPECT_EQ(ends.params[1].longint, 0);  // no remote end while connecting
+  EXPECT_EQ(ends.params[2].longint, 0);
   const auto waited = Clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(900));
   EXPECT_LT(waited, std::chrono::seconds(10));
@@ -34,9 +37,7 @@ TEST_F(StreamWaitTest, StateAlreadyPastTheTargetAnswersAtOnce) {
 }
 
 TEST_F(StreamWaitTest, DatagramEndpointAnswersMinusOne) {
-  const int32_t ref =
-      Longint("DatagramOpen", {Value::Longint(0), Value::Longint(0), Value::Longint(0)});
-  EXPECT_EQ(Wait(ref, 8, 0), -1);
+  EXPECT_EQ(Wait(DatagramOpen(), 8, 0), -1);
 }
 
 TEST_F(StreamWaitTest, WaitWithoutTimeOutEndsWhenAnotherProcessReleasesTheStream) {
