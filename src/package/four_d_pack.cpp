@@ -1,12 +1,13 @@
 // FourDPack: the package's one entry point. Load creates the global record and starts the
 // Winsock session; unload releases every stream, the queues and the session; every other
 // selector runs its row of the routine table.
+#include "gif/gif.h"
 #include "net/session.h"
 #include "net/streams.h"
-#include "queues/queues.h"
 #include "package/fourd_abi.h"
 #include "package/globals.h"
 #include "package/routine_table.h"
+#include "queues/queues.h"
 
 namespace nimbus {
 namespace {
@@ -41,6 +42,7 @@ void Unload(Handle* globalsVariable) {
     *globalsVariable = nullptr;
   }
   EndWinsockSession();
+  ReleaseGifEncoder();  // the code table is kept from one encoding to the next
 }
 
 }  // namespace
