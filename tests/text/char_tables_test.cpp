@@ -108,19 +108,6 @@ TEST_F(CharTablesTest, TranslateTextStaysInsideTheTextAndItsBlock) {
   DisposeText(negative);
 }
 
-TEST_F(CharTablesTest, TranslatedCopyLeavesTheParameterAlone) {
-  FourDText text = MakeText("caf\x8E");
-  FourDText copy = TranslatedCopy(text, CharTable::kMac2ISO);
-  EXPECT_NE(copy.handle, text.handle);
-  EXPECT_EQ(TextBytes(copy), "caf\xE9");
-  EXPECT_EQ(TextBytes(text), "caf\x8E");
-  FourDText back = TranslatedCopy(copy, CharTable::kISO2Mac);
-  EXPECT_EQ(TextBytes(back), "caf\x8E");
-  DisposeText(text);
-  DisposeText(copy);
-  DisposeText(back);
-}
-
 TEST_F(CharTablesTest, TranslatedCopyOfNothingIsANewEmptyBlock) {
   for (FourDText text : {FourDText{0, nullptr}, FourDText{5, nullptr}}) {
     FourDText copy = TranslatedCopy(text, CharTable::kMac2ISO);

