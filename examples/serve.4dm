@@ -81,8 +81,11 @@ Method Listener
     Else
       $next:=StreamListen(0;0;$port;0;0;0;$address)
       If ($state=8)
-        LOG(Respond($ref;$site;$logo))
-        QueuePush($served;"served")
+        $logLine:=Respond($ref;$site;$logo)
+        If ($logLine#"")  // not a connection closed without a request
+          LOG($logLine)
+          QueuePush($served;"served")
+        End if
       End if
       $status:=StreamClose($ref)
       $status:=StreamRelease($ref;0)
@@ -103,7 +106,7 @@ End method
 
 
 // Reads one request on the stream $1 and answers it from the site folder $2 (or with the
-// logo $3). Answers the log line.
+// logo $3). Answers the log line, or "" when the client closed without a request.
 Method Respond
   $ref:=$1
   $site:=$2
@@ -125,6 +128,21 @@ Method Respond
     End if
   Until ((Position($cr+$cr;$head)>0) | ($n=0) | (StreamState($ref;0)>=14) | (TimerElapsed($start)>10000) | (Length($head)>16000))
 
+  If ($head="")
+    $0:=""
+  Else
+    $0:=Answer($ref;$site;$3;$head)
+  End if
+End method
+
+
+// Answers the request whose head is $4 on the stream $1, from the site folder $2 (or with
+// the logo $3). Answers the log line.
+Method Answer
+  $ref:=$1
+  $site:=$2
+  $cr:=Char(13)
+  $head:=$4
   $line:=$head
   If (Position($cr;$line)>0)
     $line:=Substring($line;1;Position($cr;$line)-1)
@@ -165,7 +183,7 @@ Method Respond
       $length:=Get document size($file)
     End if
     $status:=StreamSendText($ref;Head(200;ContentType($path);$length);1;5)
-    If ($method="GET")
+    If ($method#"HEAD")
       If ($path="/logo.gif")
         $status:=StreamSendPicture($ref;$3;0;0)
       Else
@@ -176,7 +194,7 @@ Method Respond
     $body:="<html><body><h1>"+String($code)+" "+Reason($code)+"</h1></body></html>"+Char(10)
     $length:=Length($body)
     $status:=StreamSendText($ref;Head($code;"text/html";$length);1;5)
-    If ($method="GET")
+    If ($method#"HEAD")
       $status:=StreamSendText($ref;$body;0;1)
     End if
   End if

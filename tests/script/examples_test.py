@@ -37,6 +37,16 @@ def free_port(kind=socket.SOCK_STREAM):
         return s.getsockname()[1]
 
 
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def run_script(path, *args, timeout=TIMEOUT):
     return subprocess.run([HOST, "run", path, *map(str, args)], capture_output=True,
                           timeout=timeout)
@@ -79,12 +89,19 @@ class RunningScript:
             self.process.wait()
             raise
         self.reader.join(5)
-        return code, self.process.stderr.read().decode("latin-1")
+        errors = self.process.stderr.read().decode("latin-1")
+        self.process.stdout.close()
+        self.process.stderr.close()
+        return code, errors
 
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        self.reader.join(5)
+        for stream in (self.process.stdout, self.process.stderr):
+            if not stream.closed:
+                stream.close()
 
 
 def wait_until_listening(port, timeout=10):
@@ -101,7 +118,7 @@ def wait_until_listening(port, timeout=10):
 # ---- PNG reading, enough for Chromium's screenshots (8-bit RGB or RGBA, not interlaced) ----
 
 def read_png(path):
-    data = open(path, "rb").read()
+    data = read(path)
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         raise AssertionError("not a PNG file")
     pos, idat, header = 8, b"", None
@@ -175,8 +192,7 @@ class ServerTest(unittest.TestCase):
             subprocess.run(["curl", "-s", "--max-time", "20", "--path-as-is", "-D", head, "-o",
                             body, *options, "http://127.0.0.1:%d%s" % (self.port, path)],
                            check=True, timeout=30)
-            return open(head, "rb").read(), (open(body, "rb").read()
-                                             if os.path.exists(body) else b"")
+            return read(head), read(body) if os.path.exists(body) else b""
 
     def check_head(self, head, status, content_type, length):
         lines = head.split(b"\r\n")
@@ -195,12 +211,12 @@ class ServerTest(unittest.TestCase):
                                    ("notes.txt", b"text/plain"),
                                    ("bytes.bin", b"application/octet-stream")]:
             with self.subTest(name=name):
-                expected = open(os.path.join(SITE, name), "rb").read()
+                expected = read(os.path.join(SITE, name))
                 head, body = self.curl("/" + name)
                 self.check_head(head, b"HTTP/1.0 200 OK", content_type, len(expected))
                 self.assertEqual(body, expected)
         head, body = self.curl("/")
-        self.assertEqual(body, open(os.path.join(SITE, "index.html"), "rb").read())
+        self.assertEqual(body, read(os.path.join(SITE, "index.html")))
 
     def test_b_the_logo_is_a_gif_the_package_made(self):
         head, body = self.curl("/logo.gif")
@@ -220,7 +236,7 @@ class ServerTest(unittest.TestCase):
         self.assertTrue(head.startswith(b"HTTP/1.0 501 Not Implemented\r\n"), head)
 
     def test_d_python_http_client_reads_pages_and_heads(self):
-        expected = open(os.path.join(SITE, "index.html"), "rb").read()
+        expected = read(os.path.join(SITE, "index.html"))
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
         connection.request("GET", "/index.html?from=python")
         response = connection.getresponse()
@@ -239,7 +255,7 @@ class ServerTest(unittest.TestCase):
         ServerTest.made += 1
 
     def test_e_several_clients_at_once(self):
-        expected = open(os.path.join(SITE, "bytes.bin"), "rb").read()
+        expected = read(os.path.join(SITE, "bytes.bin"))
         results = []
 
         def fetch():
@@ -333,7 +349,7 @@ class FetchTest(unittest.TestCase):
             files = {"page.html": b"<html><body>caf\xe9</body></html>\n",
                      "random.bin": os.urandom(70000), "empty.txt": b""}
             for name, data in files.items():
-                open(os.path.join(root, name), "wb").write(data)
+                write(os.path.join(root, name), data)
             server = subprocess.Popen([sys.executable, "-m", "http.server", str(port),
                                        "--bind", "127.0.0.1", "--directory", root],
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -349,7 +365,7 @@ class FetchTest(unittest.TestCase):
                         self.assertEqual(lines[0], "HTTP/1.0 200 OK")
                         self.assertIn("Content-Length: %d" % len(data), lines)
                         self.assertEqual(lines[-2], "body: %d bytes" % len(data))
-                        self.assertEqual(open(out, "rb").read(), data)
+                        self.assertEqual(read(out), data)
                 run = run_script(os.path.join(EXAMPLES, "fetch.4dm"), "127.0.0.1", port,
                                  "/random.bin")
                 self.assertEqual(run.stdout.decode("latin-1").split("\n")[-2],
@@ -417,7 +433,7 @@ class RunCommandTest(unittest.TestCase):
     def run_text(self, text, *args):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "bad.4dm")
-            open(path, "w").write(text)
+            write(path, text.encode())
             run = run_script(path, *args)
             return run.returncode, run.stdout.decode(), run.stderr.decode().replace(path, "FILE")
 
