@@ -1,7 +1,4 @@
 // UDP datagrams both ways through the entry point, with a peer socket on 127.0.0.1.
-#include <arpa/inet.h>
-#include <sys/socket.h>
-
 #include "net/net_support.h"
 
 namespace nettest {
@@ -11,26 +8,12 @@ class DatagramTest : public NetTest {
  protected:
   void SetUp() override {
     NetTest::SetUp();
-    peer = PeerSocket(socket(AF_INET, SOCK_DGRAM, 0));
-    sockaddr_in address{AF_INET, 0, {htonl(kLoopback)}, {}};
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(peer.fd(), reinterpret_cast<sockaddr*>(&address), length), 0);
-    getsockname(peer.fd(), reinterpret_cast<sockaddr*>(&address), &length);
-    peerPort = ntohs(address.sin_port);
+    peerPort = peer.port();
     port = UnusedPort();
     ASSERT_EQ(DatagramOpen(port, int32_t(kLoopback)), 1);
   }
-  void PeerSends(const std::string& bytes) {
-    const sockaddr_in to{AF_INET, htons(port), {htonl(kLoopback)}, {}};
-    ASSERT_EQ(sendto(peer.fd(), bytes.data(), bytes.size(), 0,
-                     reinterpret_cast<const sockaddr*>(&to), sizeof to),
-              ssize_t(bytes.size()));
-  }
-  std::string PeerReceives() {  // one datagram
-    char buffer[4096];
-    const ssize_t n = recv(peer.fd(), buffer, sizeof buffer, 0);
-    return n < 0 ? "(nothing)" : std::string(buffer, size_t(n));
-  }
+  void PeerSends(const std::string& bytes) { ASSERT_TRUE(peer.SendTo(port, bytes)); }
+  std::string PeerReceives() { return peer.Receive(); }  // one datagram
   int32_t Send(const std::string& bytes, int32_t toPort, int32_t ref = 1) {
     return Longint("DatagramSend",
                    {Value::Longint(ref), Value::Text(bytes), Value::Longint(int32_t(kLoopback)),
@@ -42,7 +25,7 @@ class DatagramTest : public NetTest {
                       Value::Longint(0), Value::Longint(0), Value::Longint(0)});
   }
 
-  PeerSocket peer;
+  PeerDatagram peer;
   uint16_t peerPort = 0, port = 0;
 };
 

@@ -1,6 +1,5 @@
 // StreamReceiveText and StreamBytesAvailable: partial receives, a peer that closes, resets
 // or sends out-of-band data, and receives capped for their conversion.
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <thread>
@@ -70,7 +69,7 @@ TEST_F(StreamReceiveTest, PeerThatResetsClosesTheStream) {
 }
 
 TEST_F(StreamReceiveTest, OutOfBandDataBreaksTheStream) {
-  ASSERT_EQ(send(peer.fd(), "!", 1, MSG_OOB), 1);
+  peer.SendUrgent('!');
   int32_t state = 8;
   for (int i = 0; i < 1000 && state == 8; ++i) state = State(ref);
   EXPECT_EQ(state, 20);
