@@ -1,5 +1,5 @@
 // What the network tests share: the package loaded through the stand-in host with short
-// calls for the stream routines, and peers written with plain POSIX sockets on 127.0.0.1.
+// calls for the stream routines; the peers on 127.0.0.1 are in peer_sockets.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,71 +9,13 @@
 #include <vector>
 
 #include "host/host.h"
+#include "net/peer_sockets.h"
 
 namespace nettest {
 
 using standin::Value;
 
-constexpr uint32_t kLoopback = 0x7F000001;  // 127.0.0.1, host byte order
 constexpr int32_t kUntouched = 0x5A5A5A5A;
-
-// A socket of the test's own, closed when it goes. Reads give up after 5 seconds. Written
-// on each system's own sockets (peer_sockets_posix.cpp, peer_sockets_win32.cpp).
-class PeerSocket {
- public:
-  using Handle = intptr_t;
-  static constexpr Handle kNone = -1;
-
-  explicit PeerSocket(Handle socket = kNone);
-  PeerSocket(PeerSocket&& other) noexcept : socket_(other.socket_) { other.socket_ = kNone; }
-  PeerSocket& operator=(PeerSocket&& other) noexcept;
-  ~PeerSocket() { Close(); }
-
-  Handle handle() const { return socket_; }
-  bool valid() const { return socket_ != kNone; }
-  void Close();
-  void Reset();  // closes with an RST instead of a FIN
-  void SendAll(const std::string& bytes);
-  void SendUrgent(char byte);  // one byte of out-of-band data
-  // Up to n bytes: fewer when the other end closed or nothing came in time.
-  std::string Read(size_t n);
-  // True when the other end has closed after sending *rest; false when it stays open.
-  bool ReadToEnd(std::string* rest);
-  // Nothing is waiting to be read right now.
-  bool Quiet();
-
- private:
-  Handle socket_;
-};
-
-// A listening socket on 127.0.0.1 with a port the system chose.
-class PeerListener {
- public:
-  explicit PeerListener(int backlog = 16);
-  uint16_t port() const { return port_; }
-  PeerSocket Accept();  // invalid when no connection comes in time
-
- private:
-  PeerSocket socket_;
-  uint16_t port_ = 0;
-};
-
-// A UDP socket bound to 127.0.0.1 with a port the system chose.
-class PeerDatagram {
- public:
-  PeerDatagram();
-  uint16_t port() const { return port_; }
-  bool SendTo(uint16_t port, const std::string& bytes);
-  std::string Receive();  // one datagram, or "(nothing)" when none comes in time
-
- private:
-  PeerSocket socket_;
-  uint16_t port_ = 0;
-};
-
-PeerSocket ConnectTo(uint16_t port);  // blocking; invalid when refused
-uint16_t UnusedPort();                // nothing listens there at the moment of the call
-int OpenDescriptors();                // descriptors (handles on Windows) of this process
 
 // The package loaded through the stand-in host, unloaded after each test.
 class NetTest : public testing::Test {

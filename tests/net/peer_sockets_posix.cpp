@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/net_support.h"
+#include "net/peer_sockets.h"
 
 namespace nettest {
 namespace {

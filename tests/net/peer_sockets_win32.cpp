@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <winsock2.h>
 
-#include "net/net_support.h"
+#include "net/peer_sockets.h"
 
 namespace nettest {
 namespace {
