@@ -68,7 +68,11 @@ TEST(ProgramTest, CallsThatCannotBeRightAreRefusedWithTheirPosition) {
       {"$x:=QueuePush(1;\"a\")\n", "m.4dm:1:5: error: QueuePush gives no value"},
       {"If (LOG(\"a\"))\nEnd if\n", "m.4dm:1:5: error: LOG gives no value"},
       {"$c:=Char()\n", "m.4dm:1:5: error: Char takes 1 parameter; got 0"},
-      {"$c:=Substring(\"a\")\n", "Substring(text;start{;count})"},
+      {"$c:=Substring(\"a\")\n",
+       "m.4dm:1:5: error: Substring takes 2 to 3 parameters; got 1 "
+       "(Substring(text;start{;count}))"},
+      {"$p:=New process(\"M\")\nMethod M\nEnd method\n",
+       "error: New process takes at least 2 parameters; got 1"},
       {"$p:=New process(\"Missing\";0)\n", "m.4dm:1:17: error: no method named Missing"},
       {"Method Length\nEnd method\n", "m.4dm:1:1: error: method Length has the name of a command"},
       {"Method streamopen\nEnd method\n", "method streamopen has the name of a routine"},

@@ -4,7 +4,7 @@
 namespace nimbus_script {
 namespace {
 
-constexpr int kAny = 1 << 20;
+constexpr int kAny = 1 << 20;  // no upper bound
 
 constexpr BuiltinInfo kBuiltins[] = {
     {BuiltinId::kLog, "LOG", 1, 1, false, "LOG(value)"},

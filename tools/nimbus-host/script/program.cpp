@@ -30,6 +30,13 @@ std::string Plural(size_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
+// "1 parameter", "2 to 3 parameters", "at least 2 parameters".
+std::string CountText(int least, int most) {
+  if (least == most) return Plural(least, "parameter");
+  if (most >= (1 << 16)) return "at least " + Plural(least, "parameter");
+  return std::to_string(least) + " to " + Plural(most, "parameter");
+}
+
 }  // namespace
 
 std::unique_ptr<Program> Program::Load(const std::string& path) {
@@ -141,11 +148,8 @@ void Program::ResolveCall(Expr& call, bool valueNeeded) {
     call.name = builtin->name;
     if (static_cast<int>(count) < builtin->minArgs || static_cast<int>(count) > builtin->maxArgs) {
       throw ScriptError(call.where, std::string(builtin->name) + " takes " +
-                                        (builtin->minArgs == builtin->maxArgs
-                                             ? Plural(builtin->minArgs, "parameter")
-                                             : std::string("parameters as in ") + builtin->usage) +
-                                        "; got " + std::to_string(count) + " (" + builtin->usage +
-                                        ")");
+                                        CountText(builtin->minArgs, builtin->maxArgs) + "; got " +
+                                        std::to_string(count) + " (" + builtin->usage + ")");
     }
     if (valueNeeded && !builtin->hasResult) {
       throw ScriptError(call.where, std::string(builtin->name) + " gives no value");
