@@ -1,0 +1,40 @@
+// Whole files over a stream: StreamSendFile sends a file chunk by chunk, StreamReceiveFile
+// writes what a stream delivers into a file until the connection ends. Both convert each
+// chunk with a conversion mode and yield to other 4D processes on every pass; memory use
+// stays one chunk whatever the file's size.
+#pragma once
+
+#include <cstdint>
+
+#include "net/streams.h"
+#include "package/fourd_abi.h"
+#include "package/globals.h"
+
+namespace nimbus {
+
+constexpr int32_t kDefaultFileChunk = 16384;  // StreamSendFile's chunk size for 0 or less
+constexpr int32_t kLargestFilePiece = 16384;  // the most StreamReceiveFile takes at once
+
+// The chunk size StreamSendFile uses: 16384 for 0 or less, and never more than the mode can
+// convert within a Text's 32767 bytes.
+int32_t FileChunkSize(int32_t requested, int32_t mode);
+
+// Flushes the stream's pending output, then sends the named file in chunks, each converted
+// with the mode. 0 when the whole file was sent; the last block error when the working block
+// cannot be had or grown, or a chunk cannot be converted; -1 when the file does not open, a
+// read fails, a send fails or the stream went away; or the state the stream left states 8
+// to 13 with. The file is closed and the working block disposed of on every path.
+int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t chunkSize);
+
+// Receives into the named file (emptied first, or appended to) while the stream stays
+// established, converting each piece with the mode. With a time-out above 0, a silence of
+// more than that many seconds releases the stream. At the end the stream is released and its
+// slot emptied, the open-stream count going down with it.
+// Answers the status of the release (0 after a clean close); the last block error when the
+// working block cannot be had; -1 when the file does not open (the stream is then kept),
+// when a piece could not be converted or written (the rest is not taken), or when another
+// process released the stream meanwhile.
+int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& name, int32_t mode,
+                          bool append, int32_t timeoutSeconds);
+
+}  // namespace nimbus
