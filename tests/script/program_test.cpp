@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace nimbus_script {
 namespace {
@@ -105,6 +106,42 @@ TEST_F(MethodFolder, FaultsInMethodFilesNameThatFile) {
                        "ends first)");
   EXPECT_NE(LoadError("Absent\n", folder()).find("unknown command, routine or method: Absent"),
             std::string::npos);
+}
+
+TEST(ProgramTest, AnyTextEitherLoadsOrFailsWithAScriptError) {
+  // Fragments that open, close and nest things, plus arbitrary bytes: whatever they make,
+  // loading answers a program or a ScriptError, never another exception or a crash.
+  const char* const pieces[] = {"$a",         ":=",         "(",        ")",         ";",
+                                "+",          "-",          "\\",       "%",         "=",
+                                "#",          "<=",         "&",        "|",         "1",
+                                "4294967295", "\"x",        "\"\\q\"",  "\"t\"",     "!2024-02-30!",
+                                "!",          "If",         "Else",     "End if",    "While",
+                                "End while",  "Repeat",     "Until",    "For",       "End for",
+                                "Case of",    ":",          "End case", "Method M",  "End method",
+                                "M",          "LOG",        "Char",     "Substring", "New process",
+                                "\"M\"",      "StreamOpen", "NameCopy", "QueuePush", "C_TEXT",
+                                "//",         "/*",         "*/",       "\n",        "\n",
+                                "\r\n",       " \\\n",      "\t",       "0x",        ","};
+  std::mt19937 random(20240229);
+  for (int round = 0; round < 3000; ++round) {
+    std::string source;
+    const int count = 1 + static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) {
+      if (random() % 16 == 0) {
+        source += static_cast<char>(random() % 256);
+      } else {
+        source += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        source += ' ';
+      }
+    }
+    try {
+      Program::FromSource(source, "fuzz.4dm", "/nonexistent-folder");
+    } catch (const ScriptError& error) {
+      EXPECT_EQ(error.formatted().rfind("fuzz.4dm:", 0), 0u) << error.formatted();
+    } catch (...) {
+      ADD_FAILURE() << "another exception for:\n" << source;
+    }
+  }
 }
 
 TEST(ProgramTest, AFileThatCannotBeReadIsAnError) {
