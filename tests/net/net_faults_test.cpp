@@ -40,6 +40,7 @@ class NetFaultsTest : public testing::Test {
     gOptions.clear();
     gCloses.clear();
     ResetStatistics();
+    platform::Calls().startup(0x0101);  // Winsock needs its session in this test program
     // A listening socket of the subsystem's own serves as the peer.
     listener = OpenPassive(0, 0, kLoopback);
     ASSERT_NE(listener, nullptr);
@@ -57,6 +58,7 @@ class NetFaultsTest : public testing::Test {
     TBTest_SetAllocationBudget(-1);
     ReleaseStream(&stream);
     ReleaseStream(&listener);
+    platform::Calls().cleanup();
   }
   void FailWith(int32_t code) {
     gInjectedError = code;

@@ -163,7 +163,7 @@ uint16_t UnusedPort() {
 
 int OpenDescriptors() {
   DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
+  if (!GetProcessHandleCount(GetCurrentProcess(), &count) || count == 0) return -1;
   return int(count);
 }
 

@@ -64,7 +64,9 @@ TEST_F(StreamReceiveTest, PeerThatResetsClosesTheStream) {
   std::string text;
   int32_t answer = 0;
   for (int i = 0; i < 100 && State(ref) == 8; ++i) answer = Receive(ref, &text);
-  EXPECT_EQ(answer, -1);
+  // Winsock reports the reset (10054: -1); Wine reads a reset loopback peer as an orderly
+  // end (0). Either way the stream is closed, not broken.
+  EXPECT_TRUE(answer == -1 || answer == 0) << answer;
   EXPECT_EQ(State(ref), 14);
 }
 
