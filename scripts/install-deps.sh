@@ -9,6 +9,7 @@ packages=(
   libgif-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   clang-format curl chromium
+  wine wine32
 )
 
 missing=()
@@ -19,6 +20,8 @@ done
 if ((${#missing[@]})); then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  # wine32 is an i386 package.
+  dpkg --print-foreign-architectures | grep -q i386 || $SUDO dpkg --add-architecture i386
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
