@@ -101,7 +101,7 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
       break;
     }
     if (!ApplyConversionMode(piece, mode)) {
-      status = BlockErrorStatus();
+      status = memFullErr;  // chunks are capped: only a block that cannot be had stops it
       break;
     }
     status = SendTextRecord(slot, piece);
@@ -154,7 +154,7 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
     if (piece.length > 0) {
       lastData = TickCount();
       if (!ApplyConversionMode(piece, mode)) {
-        failure = BlockErrorStatus();
+        failure = memFullErr;  // pieces are capped: only a block that cannot be had stops it
         break;
       }
       if (!WritePiece(file, piece)) {

@@ -20,10 +20,11 @@ constexpr int32_t kLargestFilePiece = 16384;  // the most StreamReceiveFile take
 int32_t FileChunkSize(int32_t requested, int32_t mode);
 
 // Flushes the stream's pending output, then sends the named file in chunks, each converted
-// with the mode. 0 when the whole file was sent; the last block error when the working block
-// cannot be had or grown, or a chunk cannot be converted; -1 when the file does not open, a
-// read fails, a send fails or the stream went away; or the state the stream left states 8
-// to 13 with. The file is closed and the working block disposed of on every path.
+// with the mode. 0 when the whole file was sent; the last block error (memFullErr) when the
+// working block cannot be had or grown or a chunk cannot be converted; -1 when the file does
+// not open, a read fails, a send fails or the stream went away; or the stream's state when
+// it left states 8 to 13. The file is closed and the working block disposed of on every path;
+// the stream stays in its slot.
 int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t chunkSize);
 
 // Receives into the named file (emptied first, or appended to) while the stream stays
@@ -31,9 +32,9 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
 // more than that many seconds releases the stream. At the end the stream is released and its
 // slot emptied, the open-stream count going down with it.
 // Answers the status of the release (0 after a clean close); the last block error when the
-// working block cannot be had; -1 when the file does not open (the stream is then kept),
-// when a piece could not be converted or written (the rest is not taken), or when another
-// process released the stream meanwhile.
+// working block cannot be had (the stream is then kept), or a piece cannot be received into
+// or converted; -1 when the file does not open (the stream is then kept), a write or the
+// file's close fails (the rest is not taken), or another process released the stream.
 int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& name, int32_t mode,
                           bool append, int32_t timeoutSeconds);
 

@@ -1,11 +1,10 @@
-// Shared pieces of the file and picture transfer tests: a scratch directory, whole-file
-// reads and writes, Text records made from strings, and a file seam that counts opens and
-// closes and can fail the Nth read, write or close.
+// Shared pieces of the file and picture transfer tests: a scratch directory, whole files,
+// blocks and Texts made from strings, and a file seam that counts opens and closes and can
+// fail the Nth read, write or close.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,29 +17,26 @@
 
 namespace files_test {
 
+namespace fs = std::filesystem;
+
 // A directory of its own under the system's temporary directory, removed with its contents.
 class ScratchDir {
  public:
   ScratchDir() {
     std::random_device seed;
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-      path_ = base / ("nimbus-files-" + std::to_string(seed()));
-      if (std::filesystem::create_directory(path_)) break;
-    }
+    do {
+      path_ = fs::temp_directory_path() / ("nimbus-files-" + std::to_string(seed()));
+    } while (!fs::create_directory(path_));
   }
   ~ScratchDir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);
   }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
+  std::string path() const { return path_.string(); }
 
  private:
-  std::filesystem::path path_;
+  fs::path path_;
 };
 
 inline std::string ReadWhole(const std::string& path) {
@@ -49,60 +45,37 @@ inline std::string ReadWhole(const std::string& path) {
 }
 
 inline void WriteWhole(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-inline bool Exists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
-// FNV-1a, 64 bits: a checksum to compare what was sent with what arrived.
+// FNV-1a, 64 bits: compares what was sent with what arrived.
 inline uint64_t Checksum(const std::string& bytes) {
   uint64_t hash = 0xCBF29CE484222325ull;
   for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001B3ull;
   return hash;
 }
 
-// Bytes that look like nothing in particular: every value occurs, CRs included.
-inline std::string PatternBytes(size_t size, uint32_t seed = 1) {
+// Bytes in which every value occurs, CRs included; with noMarkers, no 0xFF (so no JPEG
+// marker either).
+inline std::string PatternBytes(size_t size, uint32_t seed = 1, bool noMarkers = false) {
   std::string bytes(size, '\0');
   std::mt19937 generator(seed);
-  for (char& c : bytes) c = char(generator() & 0xFF);
+  for (char& c : bytes) c = char(generator() % (noMarkers ? 0xFF : 0x100));
   return bytes;
 }
 
-// The bytes with every 0xFF made 0xFE, so that they hold no JPEG marker.
-inline std::string WithoutMarkers(std::string bytes) {
-  for (char& c : bytes) {
-    if (c == '\xFF') c = '\xFE';
-  }
-  return bytes;
-}
-
-// A relocatable block holding the bytes; the caller disposes of it.
 inline Handle BlockOf(const std::string& bytes) {
   Handle h = NewHandle(Size(bytes.size()));
   if (h != nullptr && !bytes.empty()) BlockMove(bytes.data(), *h, Size(bytes.size()));
   return h;
 }
 
-inline std::string BytesOf(Handle h) {
-  if (h == nullptr) return {};
-  return std::string(*h, size_t(GetHandleSize(h)));
-}
-
-// A Text record that owns its block for the test's scope.
+// A Text record owning its block for the test's scope; the length may differ from the block.
 class OwnedText {
  public:
-  explicit OwnedText(const std::string& characters)
-      : text_{int16_t(characters.size()), BlockOf(characters)} {}
-  OwnedText(const std::string& characters, int16_t length) : text_{length, BlockOf(characters)} {}
-  ~OwnedText() {
-    if (text_.handle != nullptr) DisposeHandle(text_.handle);
-  }
-  OwnedText(const OwnedText&) = delete;
-  OwnedText& operator=(const OwnedText&) = delete;
+  explicit OwnedText(const std::string& s) : text_{int16_t(s.size()), BlockOf(s)} {}
+  OwnedText(const std::string& s, int16_t length) : text_{length, BlockOf(s)} {}
+  ~OwnedText() { DisposeHandle(text_.handle); }
   FourDText& operator*() { return text_; }
 
  private:
@@ -110,73 +83,51 @@ class OwnedText {
 };
 
 // Replaces the file calls while it lives: counts opens and closes, and fails the Nth call
-// (1-based) of read, write or close with the given error. Restores the system's calls.
+// (counted from its creation, 1-based) of read, write or close with the given error.
 class CountingFiles {
  public:
   CountingFiles() {
-    state() = State{};
-    state().system = nimbus::platform::SystemFileCalls();
+    s() = State{};
     auto& calls = nimbus::platform::Files();
-    calls.open = Open;
-    calls.read = Read;
-    calls.write = Write;
-    calls.close = Close;
-    calls.lastError = LastError;
+    calls.open = [](const char* path, nimbus::platform::FileMode mode) {
+      s().injected = false;
+      const auto file = System().open(path, mode);
+      s().opens += file != nimbus::platform::kInvalidFile;
+      return file;
+    };
+    calls.read = [](nimbus::platform::File f, void* buffer, int32_t n) {
+      return ++s().reads == s().failRead ? Injected() : System().read(f, buffer, n);
+    };
+    calls.write = [](nimbus::platform::File f, const void* data, int32_t n) {
+      return ++s().writes == s().failWrite ? Injected() : System().write(f, data, n);
+    };
+    calls.close = [](nimbus::platform::File f) {
+      const int32_t result = System().close(f);
+      return ++s().closes == s().failClose ? Injected() : result;
+    };
+    calls.lastError = [] { return s().injected ? s().error : System().lastError(); };
   }
   ~CountingFiles() { nimbus::platform::ResetFileCalls(); }
-  CountingFiles(const CountingFiles&) = delete;
-  CountingFiles& operator=(const CountingFiles&) = delete;
 
-  int32_t opens() const { return state().opens; }
-  int32_t closes() const { return state().closes; }
-  int32_t stillOpen() const { return state().opens - state().closes; }
-  int32_t reads() const { return state().reads; }
-  int32_t writes() const { return state().writes; }
-
-  void FailRead(int32_t n, int32_t error) { state().failRead = n, state().error = error; }
-  void FailWrite(int32_t n, int32_t error) { state().failWrite = n, state().error = error; }
-  void FailClose(int32_t n, int32_t error) { state().failClose = n, state().error = error; }
-  // Reads answer at most this many bytes (a file that ends early); -1 lifts it.
-  void ShortReads(int32_t most) { state().shortRead = most; }
+  int32_t opens() const { return s().opens; }
+  int32_t stillOpen() const { return s().opens - s().closes; }
+  void FailRead(int32_t n, int32_t error) { s().failRead = s().reads + n, s().error = error; }
+  void FailWrite(int32_t n, int32_t error) { s().failWrite = s().writes + n, s().error = error; }
+  void FailClose(int32_t n, int32_t error) { s().failClose = s().closes + n, s().error = error; }
 
  private:
   struct State {
-    nimbus::platform::FileCalls system{};
-    int32_t opens = 0, closes = 0, reads = 0, writes = 0, closeCalls = 0;
-    int32_t failRead = 0, failWrite = 0, failClose = 0, shortRead = -1;
-    int32_t error = 0;
-    bool injected = false;  // the last failure was ours: lastError answers ours
+    int32_t opens = 0, closes = 0, reads = 0, writes = 0;
+    int32_t failRead = 0, failWrite = 0, failClose = 0, error = 0;
+    bool injected = false;
   };
-  static State& state() {
-    static State s;
-    return s;
+  static State& s() {
+    static State state;
+    return state;
   }
-  static nimbus::platform::File Open(const char* path, nimbus::platform::FileMode mode) {
-    state().injected = false;
-    const auto file = state().system.open(path, mode);
-    if (file != nimbus::platform::kInvalidFile) ++state().opens;
-    return file;
-  }
-  static int32_t Read(nimbus::platform::File file, void* buffer, int32_t count) {
-    if (++state().reads == state().failRead) return Injected();
-    if (state().shortRead >= 0 && count > state().shortRead) count = state().shortRead;
-    return count == 0 ? 0 : state().system.read(file, buffer, count);
-  }
-  static int32_t Write(nimbus::platform::File file, const void* data, int32_t count) {
-    if (++state().writes == state().failWrite) return Injected();
-    return state().system.write(file, data, count);
-  }
-  static int32_t Close(nimbus::platform::File file) {
-    ++state().closes;
-    const int32_t result = state().system.close(file);
-    if (++state().closeCalls == state().failClose) return Injected();
-    return result;
-  }
-  static int32_t LastError() {
-    return state().injected ? state().error : state().system.lastError();
-  }
+  static nimbus::platform::FileCalls System() { return nimbus::platform::SystemFileCalls(); }
   static int32_t Injected() {
-    state().injected = true;
+    s().injected = true;
     return -1;
   }
 };
