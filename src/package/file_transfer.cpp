@@ -18,6 +18,7 @@ using platform::Files;
 using platform::kInvalidFile;
 
 constexpr int32_t kTicksPerSecond = 60;
+constexpr int32_t kBlockFailed = -2;  // ReadChunk: the working block could not grow
 
 // The last block error as a status; -1 should the toolbox report none.
 int32_t BlockErrorStatus() {
@@ -36,7 +37,6 @@ bool IsEstablished(int16_t state) {
 
 // Reads the next chunk of up to `chunk` bytes into the piece's block. The count read (0 at
 // the end of the file); -1 when the read fails; kBlockFailed when the block cannot grow.
-constexpr int32_t kBlockFailed = -2;
 int32_t ReadChunk(File file, FourDText& piece, int32_t chunk) {
   SetHandleSize(piece.handle, chunk);
   if (MemError() != noErr) return kBlockFailed;
