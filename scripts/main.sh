@@ -7,10 +7,9 @@ bash scripts/install-deps.sh
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j"$(nproc)"
 host=build/native/bin/nimbus-host
-"$host" list
-"$host" call NameToAddress 127.0.0.1 0 0
-"$host" call AddressToName 0x7F000001 2 0
-"$host" call MacToISO 'caf\x8e'
-"$host" call TextToHTML '<b>caf\x8e & cr\x8fme</b>' 0
-"$host" call SecondsToDateText 2867734177 1
-"$host" call StreamList 0
+# The main job: the web server script serving the bundled site on 127.0.0.1, one log line a
+# request, until interrupted. The port is the first argument (default 8080).
+port="${1:-8080}"
+echo "Serving examples/site/ on http://127.0.0.1:$port/ (Ctrl-C stops it). Fetch from it with:"
+echo "  $host run examples/fetch.4dm 127.0.0.1 $port /index.html"
+exec "$host" run examples/serve.4dm "$port"
