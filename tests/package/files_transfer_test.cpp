@@ -26,8 +26,11 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-// The files (not sockets or pipes) this process has open.
+// The files (not sockets or pipes) this process has open; -1 where the system does not list
+// them (Windows has no /proc: the file-layer fault tests count opens and closes there).
 int OpenFiles() {
+  std::error_code missing;
+  if (!fs::exists("/proc/self/fd", missing)) return -1;
   int count = 0;
   for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
     std::error_code error;
@@ -44,7 +47,7 @@ class FileTransferTest : public NetTest {
     openFiles = OpenFiles();
   }
   void TearDown() override {
-    EXPECT_EQ(OpenFiles(), openFiles) << "a file was left open";
+    if (openFiles >= 0) EXPECT_EQ(OpenFiles(), openFiles) << "a file was left open";
     NetTest::TearDown();
   }
 
