@@ -1,0 +1,219 @@
+#include "four_d_pack/fuzzed_call.h"
+
+#include <cstring>
+#include <string>
+
+#include "host/host.h"
+#include "host/toolbox.h"
+#include "support/fuzz_support.h"
+
+namespace nimbus::fuzz {
+namespace {
+
+constexpr int32_t kSelectorPictureToGIF = 46;
+constexpr int kMostParameters = 7;
+constexpr size_t kStringBuffer = 256;
+constexpr size_t kAnyKindBuffer = kStringBuffer + sizeof(FourDText);
+constexpr size_t kLongestContent = 4096;
+constexpr int32_t kLargestPictureExtent = 256;  // keeps a drawing's world small and quick
+constexpr uintptr_t kUntouched = 0x5A5A5A5Au;
+
+// Routines whose first parameter is a stream reference.
+bool TakesReference(int32_t selector) {
+  return (selector >= 4 && selector <= 13) || selector == 40 || (selector >= 42 && selector <= 44);
+}
+
+char LetterOf(standin::Kind kind) {
+  switch (kind) {
+    case standin::Kind::kLongint:
+      return 'L';
+    case standin::Kind::kInteger:
+      return 'I';
+    case standin::Kind::kString:
+      return 'S';
+    case standin::Kind::kText:
+      return 'T';
+    case standin::Kind::kBlock:
+      return 'B';
+    case standin::Kind::kDate:
+      return 'D';
+    case standin::Kind::kNone:
+      break;
+  }
+  return '-';
+}
+
+// Mostly the small values that references, options, modes and counts take, sometimes an
+// edge of the range, sometimes anything.
+int32_t FuzzedLongint(FuzzedDataProvider& input) {
+  constexpr int32_t kEdges[] = {0,     -1,     1023, 1024, 32767,     32768,    65535,
+                                65536, -32768, 255,  256,  INT32_MIN, INT32_MAX};
+  const uint8_t style = input.ConsumeIntegral<uint8_t>();
+  if (style < 160) return int32_t(style) - 24;
+  if (style < 200) return input.ConsumeIntegralInRange<int32_t>(-20, 1030);
+  if (style < 230) return kEdges[input.ConsumeIntegral<uint8_t>() % std::size(kEdges)];
+  return input.ConsumeIntegral<int32_t>();
+}
+
+Handle BlockWith(const std::string& bytes) {
+  Handle block = NewHandle(int32_t(bytes.size()));
+  if (block == nullptr) Fail("no block for a fuzzed parameter");
+  if (!bytes.empty()) std::memcpy(*block, bytes.data(), bytes.size());
+  return block;
+}
+
+// File names come from a few short ones half of the time, so that what one routine writes
+// another can read.
+std::string FuzzedContent(FuzzedDataProvider& input, bool fileName) {
+  if (fileName && input.ConsumeBool()) {
+    return std::string(1, char('a' + input.ConsumeIntegralInRange<int>(0, 2)));
+  }
+  return input.ConsumeRandomLengthString(kLongestContent);
+}
+
+FourDText FuzzedText(FuzzedDataProvider& input, bool fileName) {
+  const uint8_t style = input.ConsumeIntegral<uint8_t>();
+  if (style % 8 == 0) return FourDText{int16_t(style >> 3), nullptr};
+  const std::string bytes = FuzzedContent(input, fileName);
+  int16_t length = int16_t(bytes.size());
+  if (style & 0x80) length = input.ConsumeIntegral<int16_t>();  // not what the block holds
+  return FourDText{length, BlockWith(bytes)};
+}
+
+// A drawing's extent is at most kLargestPictureExtent: the frame's far corner is pulled in.
+void ClampPictureFrame(Handle picture) {
+  if (picture == nullptr || GetHandleSize(picture) < 10) return;
+  auto* bytes = reinterpret_cast<uint8_t*>(*picture);
+  for (int near = 2; near <= 4; near += 2) {
+    const int32_t from = int16_t(bytes[near] | (bytes[near + 1] << 8));
+    const int32_t to = int16_t(bytes[near + 4] | (bytes[near + 5] << 8));
+    if (to - from <= kLargestPictureExtent) continue;
+    const int16_t clamped = int16_t(from + (to - from) % (kLargestPictureExtent + 1));
+    bytes[near + 4] = uint8_t(clamped);
+    bytes[near + 5] = uint8_t(uint16_t(clamped) >> 8);
+  }
+}
+
+}  // namespace
+
+FuzzedCall::FuzzedCall(int32_t selector, FuzzedDataProvider& input) : selector_(selector) {
+  const standin::RoutineInfo* routine = standin::FindRoutineInfo(std::to_string(selector));
+  if (routine == nullptr) {
+    for (int i = 0; i < kMostParameters; ++i) AddParameter(0, i, input);
+    result_.raw = reinterpret_cast<void*>(kUntouched);
+  } else {
+    for (size_t i = 0; i < routine->params.size(); ++i) {
+      AddParameter(LetterOf(routine->params[i]), int(i), input);
+    }
+    resultKind_ = LetterOf(routine->result);
+    switch (resultKind_) {
+      case 'S':
+        resultString_ = std::make_unique<unsigned char[]>(kStringBuffer);
+        std::memset(resultString_.get(), 0xEE, kStringBuffer);
+        result_.string = resultString_.get();
+        break;
+      case 'T':
+        resultText_ = std::make_unique<FourDText>(FourDText{0, nullptr});
+        result_.text = resultText_.get();
+        break;
+      case 'B':
+        result_.block = nullptr;
+        break;
+      default:
+        result_.raw = reinterpret_cast<void*>(kUntouched);
+        break;
+    }
+  }
+  for (Parameter& parameter : parameters_) addresses_.push_back(parameter.memory.get());
+}
+
+void FuzzedCall::AddParameter(char kind, int index, FuzzedDataProvider& input) {
+  Parameter parameter{kind, nullptr};
+  const bool fileName =
+      (selector_ == 12 || selector_ == 13 || selector_ == 57) ? index == 1 : selector_ == 58;
+  switch (kind) {
+    case 'L': {
+      int32_t value = FuzzedLongint(input);
+      if (selector_ == kSelectorPictureToGIF && (index == 2 || index == 3)) {
+        value =
+            int16_t(value) > kLargestPictureExtent ? value % (kLargestPictureExtent + 1) : value;
+      }
+      parameter.memory = std::make_unique<unsigned char[]>(sizeof(int32_t));
+      std::memcpy(parameter.memory.get(), &value, sizeof value);
+      break;
+    }
+    case 'I': {
+      const int16_t value = int16_t(FuzzedLongint(input));
+      parameter.memory = std::make_unique<unsigned char[]>(sizeof(int16_t));
+      std::memcpy(parameter.memory.get(), &value, sizeof value);
+      break;
+    }
+    case 'S': {
+      parameter.memory = std::make_unique<unsigned char[]>(kStringBuffer);
+      const std::string bytes = input.ConsumeRandomLengthString(kStringBuffer - 1);
+      parameter.memory[0] = uint8_t(bytes.size());
+      std::memcpy(parameter.memory.get() + 1, bytes.data(), bytes.size());
+      break;
+    }
+    case 'T': {
+      const FourDText text = FuzzedText(input, fileName);
+      parameter.memory = std::make_unique<unsigned char[]>(sizeof(FourDText));
+      std::memcpy(parameter.memory.get(), &text, sizeof text);
+      break;
+    }
+    case 'B': {
+      Handle block = nullptr;
+      if (input.ConsumeIntegral<uint8_t>() % 8 != 0) {
+        block = BlockWith(input.ConsumeRandomLengthString(kLongestContent));
+      }
+      if (selector_ == kSelectorPictureToGIF) ClampPictureFrame(block);
+      parameter.memory = std::make_unique<unsigned char[]>(sizeof(Handle));
+      std::memcpy(parameter.memory.get(), &block, sizeof block);
+      break;
+    }
+    case 'D': {
+      const FourDDate date{input.ConsumeIntegral<int16_t>(), input.ConsumeIntegral<int16_t>(),
+                           input.ConsumeIntegral<int16_t>()};
+      parameter.memory = std::make_unique<unsigned char[]>(sizeof(FourDDate));
+      std::memcpy(parameter.memory.get(), &date, sizeof date);
+      break;
+    }
+    default: {
+      parameter.memory = std::make_unique<unsigned char[]>(kAnyKindBuffer);
+      const std::string bytes = input.ConsumeBytesAsString(kAnyKindBuffer);
+      std::memset(parameter.memory.get(), 0, kAnyKindBuffer);
+      std::memcpy(parameter.memory.get(), bytes.data(), bytes.size());
+      break;
+    }
+  }
+  parameters_.push_back(std::move(parameter));
+}
+
+FuzzedCall::~FuzzedCall() {
+  for (const Parameter& parameter : parameters_) {
+    Handle left = nullptr;
+    if (parameter.kind == 'T') {
+      left = reinterpret_cast<FourDText*>(parameter.memory.get())->handle;
+    } else if (parameter.kind == 'B') {
+      std::memcpy(&left, parameter.memory.get(), sizeof left);
+    }
+    if (left != nullptr) DisposeHandle(left);
+  }
+  if (resultKind_ == 'T' && resultText_->handle != nullptr) DisposeHandle(resultText_->handle);
+  if (resultKind_ == 'B' && result_.block != nullptr) DisposeHandle(result_.block);
+}
+
+std::optional<int32_t> FuzzedCall::reference() const {
+  if (!TakesReference(selector_) || parameters_.empty()) return std::nullopt;
+  int32_t reference;
+  std::memcpy(&reference, parameters_[0].memory.get(), sizeof reference);
+  return reference;
+}
+
+void FuzzedCall::CheckResultSlot() const {
+  if (resultKind_ != 0 && resultKind_ != '-') return;
+  Check(result_.raw == reinterpret_cast<void*>(kUntouched),
+        "selector " + std::to_string(selector_) + " wrote a result it does not have");
+}
+
+}  // namespace nimbus::fuzz
