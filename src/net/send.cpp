@@ -5,6 +5,7 @@
 #include "net/block_lock.h"
 #include "net/statistics.h"
 #include "net/status.h"
+#include "net/stream_identity.h"
 #include "net/transfer.h"
 
 namespace nimbus {
@@ -16,6 +17,7 @@ using platform::Calls;
 // out; every attempt is followed by a yield, after which the stream must still be there.
 int16_t SendLoop(Slot slot, const char* data, int32_t length, bool counted) {
   StreamRecord* record = *slot;
+  const StreamIdentity stream = IdentifyStream(slot);
   while (length > 0) {
     const int32_t sent = Calls().send(record->socket, data, std::min(length, kLargestSend), 0);
     if (sent == platform::kSocketError) {
@@ -30,7 +32,8 @@ int16_t SendLoop(Slot slot, const char* data, int32_t length, bool counted) {
       }
     }
     YieldToHost();
-    if (*slot != record) return kFailed;  // released by another process meanwhile
+    // Released by another process meanwhile (a new stream may even have its address).
+    if (!IsSameStream(slot, stream)) return kFailed;
   }
   return 0;
 }

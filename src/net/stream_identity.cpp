@@ -1,4 +1,4 @@
-#include "package/stream_identity.h"
+#include "net/stream_identity.h"
 
 namespace nimbus {
 namespace {
@@ -14,13 +14,13 @@ uint32_t NextMark() {
 
 StreamIdentity IdentifyStream(Slot slot) {
   StreamRecord* record = *slot;
-  if (record->transferMark == 0) record->transferMark = NextMark();
-  return {record, record->transferMark};
+  if (record->identityMark == 0) record->identityMark = NextMark();
+  return {record, record->identityMark};
 }
 
 bool IsSameStream(Slot slot, const StreamIdentity& identity) {
   const StreamRecord* record = *slot;
-  return record != nullptr && record == identity.record && record->transferMark == identity.mark;
+  return record != nullptr && record == identity.record && record->identityMark == identity.mark;
 }
 
 }  // namespace nimbus

@@ -34,7 +34,7 @@ struct StreamRecord {
   StreamRecord* nextWaiting;  // chains the streams queued on one listen-table entry
   // 0 until a routine that yields marks the record, so that after a yield it can tell its
   // stream from a new record that took the same slot at the same address.
-  uint32_t transferMark;
+  uint32_t identityMark;
 };
 
 }  // namespace nimbus

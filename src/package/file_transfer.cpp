@@ -5,7 +5,7 @@
 #include "net/transfer.h"
 #include "package/file_name.h"
 #include "package/slots.h"
-#include "package/stream_identity.h"
+#include "net/stream_identity.h"
 #include "platform/files.h"
 #include "text/text.h"
 

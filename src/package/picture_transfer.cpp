@@ -4,7 +4,7 @@
 
 #include "net/transfer.h"
 #include "package/image_finder.h"
-#include "package/stream_identity.h"
+#include "net/stream_identity.h"
 
 namespace nimbus {
 

@@ -14,7 +14,7 @@
 #include "package/file_transfer.h"
 #include "package/files_test_support.h"
 #include "package/picture_transfer.h"
-#include "package/stream_identity.h"
+#include "net/stream_identity.h"
 #include "toolbox/toolbox_testing.h"
 
 namespace nimbus {
@@ -189,10 +189,10 @@ TEST_F(TransferFaultsTest, ANewRecordInTheSameSlotAtTheSameAddressIsAnotherStrea
   const StreamIdentity identity = IdentifyStream(slot);
   EXPECT_TRUE(IsSameStream(slot, identity));
   EXPECT_EQ(IdentifyStream(slot).mark, identity.mark) << "routines share the mark";
-  const uint32_t mark = (*slot)->transferMark;
-  (*slot)->transferMark = 0;  // as a new zero-filled record in the same place would be
+  const uint32_t mark = (*slot)->identityMark;
+  (*slot)->identityMark = 0;  // as a new zero-filled record in the same place would be
   EXPECT_FALSE(IsSameStream(slot, identity));
-  (*slot)->transferMark = mark;
+  (*slot)->identityMark = mark;
   StreamRecord* empty = nullptr;
   OwnedText name(dir / "x");
   EXPECT_EQ(StreamSendFile(&empty, *name, 0, 0), -1);
