@@ -5,7 +5,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j"$(nproc)"
+cmake --build build/native -j"$(nproc)" --target nimbus-host nimbus_4dx
 host=build/native/bin/nimbus-host
 # The main job: the web server script serving the bundled site on 127.0.0.1, one log line a
 # request, until interrupted. The port is the first argument (default 8080).
