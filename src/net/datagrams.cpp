@@ -9,16 +9,9 @@ namespace nimbus {
 namespace {
 
 using platform::Calls;
+using platform::InternetAddress;
 
 constexpr int32_t kLargestPort = 65535;
-
-platform::SockAddrIn InternetAddress(uint32_t address, uint16_t port) {
-  platform::SockAddrIn result{};
-  result.family = uint16_t(platform::kAfInet);
-  result.port = platform::HostToNet16(port);
-  result.address = platform::HostToNet32(address);
-  return result;
-}
 
 void DisposeRecord(StreamRecord* record) {
   if (record->pendingOutput.handle != nullptr) DisposeHandle(record->pendingOutput.handle);

@@ -5,19 +5,8 @@
 #include "net/streams.h"
 
 namespace nimbus {
-namespace {
-
 using platform::Calls;
-
-platform::SockAddrIn InternetAddress(uint32_t address, uint16_t port) {
-  platform::SockAddrIn result{};
-  result.family = uint16_t(platform::kAfInet);
-  result.port = platform::HostToNet16(port);
-  result.address = platform::HostToNet32(address);
-  return result;
-}
-
-}  // namespace
+using platform::InternetAddress;
 
 StreamRecord* OpenActive(const char* remoteHost, uint16_t remotePort, int32_t bufferSize,
                          uint16_t localPort, uint32_t localAddress) {

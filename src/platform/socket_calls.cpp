@@ -34,4 +34,12 @@ uint16_t HostToNet16(uint16_t value) {
   return result;
 }
 
+SockAddrIn InternetAddress(uint32_t address, uint16_t port) {
+  SockAddrIn result{};
+  result.family = uint16_t(kAfInet);
+  result.port = HostToNet16(port);
+  result.address = HostToNet32(address);
+  return result;
+}
+
 }  // namespace nimbus::platform

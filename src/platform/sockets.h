@@ -86,6 +86,9 @@ struct SockAddrIn {
 };
 static_assert(sizeof(SockAddrIn) == 16);
 
+// The internet socket address of an address and port given in host byte order.
+SockAddrIn InternetAddress(uint32_t address, uint16_t port);
+
 // Which set a zero-time-out select over one socket examines.
 enum class SelectSet { kRead, kWrite, kException };
 
