@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Prints the benchmark report: every figure beside its peer measured in the same run, as a
+ratio. Reads the Google Benchmark JSON files that scripts/bench.sh leaves in one directory.
+
+    python3 scripts/bench_report.py build/bench/results
+"""
+import json
+import sys
+from pathlib import Path
+
+TIME_TO_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def load(directory, program):
+    """name -> benchmark record (iterations only), or {} when the program left no file."""
+    path = Path(directory) / f"{program}.json"
+    if not path.exists():
+        return {}
+    runs = json.loads(path.read_text())["benchmarks"]
+    return {run["name"]: run for run in runs if run.get("run_type", "iteration") == "iteration"}
+
+
+def cpu_seconds(run):
+    return run["cpu_time"] * TIME_TO_SECONDS[run["time_unit"]]
+
+
+def table(title, header, rows):
+    print(f"\n{title}")
+    if not rows:
+        print("  (not measured)")
+        return
+    widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
+    for row in [header] + rows:
+        print("  " + "  ".join(str(cell).rjust(width) for cell, width in zip(row, widths)))
+
+
+def gif(directory):
+    runs = load(directory, "gif_bench")
+    rows = []
+    for image, arg in (("noisy", "noisy:1"), ("flat", "noisy:0")):
+        ours, theirs = runs.get(f"BM_Nimbus/{arg}"), runs.get(f"BM_Giflib/{arg}")
+        if not ours or not theirs:
+            continue
+        rows.append([image, f"{ours['MP/s']:.1f}", f"{theirs['MP/s']:.1f}",
+                     f"{ours['MP/s'] / theirs['MP/s']:.2f}",
+                     f"{ours['file_bytes'] / theirs['file_bytes']:.3f}"])
+    table("GIF encoding of a 1024x1024 image: ours against giflib's encoder (speed ratio > 1: "
+          "ours is faster)",
+          ["image", "ours MP/s", "giflib MP/s", "speed ratio", "size ratio"], rows)
+
+
+def streams(directory):
+    runs = load(directory, "net_bench")
+    rows = []
+    for direction, name in (("send", "BM_SendTextAgainstRawSends/real_time"),
+                            ("receive", "BM_ReceiveTextAgainstRawReceives/real_time")):
+        run = runs.get(name)
+        if run:
+            rows.append([direction, f"{run['package_MB/s']:.0f}", f"{run['raw_MB/s']:.0f}",
+                         f"{run['package/raw']:.2f}"])
+    table("Stream throughput over loopback, 32000-byte texts in sends of 1024 bytes: FourDPack "
+          "against a raw socket loop with the same send size",
+          ["direction", "package MB/s", "raw MB/s", "package/raw"], rows)
+
+
+def text(directory):
+    runs = load(directory, "text_bench")
+    rows = []
+    for name, run in runs.items():
+        if not name.endswith("/fast"):
+            continue
+        prefix = name[: -len("/fast")]
+        literal, copy = runs.get(prefix + "/literal"), runs.get(prefix + "/copy")
+        if not literal or not copy:
+            continue
+        fast_s = cpu_seconds(run)
+        size = round(run.get("bytes_per_second", 0) * fast_s)
+        rows.append([prefix, size, f"{fast_s * 1e6:.1f}", f"{cpu_seconds(literal) * 1e6:.0f}",
+                     f"{cpu_seconds(literal) / fast_s:.0f}",
+                     f"{fast_s / cpu_seconds(copy):.0f}"])
+    table("Text conversions on the longest texts (CPU time): the one-pass routine against its "
+          "literal pass-by-pass reference and against a byte copy of the same input",
+          ["routine/specials", "bytes in", "one-pass us", "literal us", "literal/one-pass",
+           "one-pass/copy"], rows)
+
+
+def queues(directory):
+    runs = load(directory, "queues_bench")
+    one = runs.get("BM_QueuePushPop/1")
+    rows = []
+    for keys in (1, 100, 10000):
+        ours, peer = runs.get(f"BM_QueuePushPop/{keys}"), runs.get(f"BM_HashedDequePushPop/{keys}")
+        if not ours or not peer:
+            continue
+        rows.append([keys, f"{cpu_seconds(ours) * 1e9:.0f}", f"{cpu_seconds(peer) * 1e9:.0f}",
+                     f"{cpu_seconds(ours) / cpu_seconds(peer):.1f}",
+                     f"{cpu_seconds(ours) / cpu_seconds(one):.1f}" if one else "-"])
+    table("Keyed text queues, one push and one pop of a 32-byte text: ours against a hashed map "
+          "of deques, across key counts",
+          ["keys", "ours ns", "peer ns", "ours/peer", "ours/ours at 1 key"], rows)
+
+
+def toolbox(directory):
+    runs = load(directory, "toolbox_bench")
+    rows = []
+    for label, name in (("Munger replace-all, 32767 bytes", "BM_MungerReplaceAll"),
+                        ("block allocate/grow/yield/dispose", "BM_BlockTraffic")):
+        still, moving = runs.get(f"{name}/0"), runs.get(f"{name}/1")
+        if still and moving:
+            rows.append([label, f"{cpu_seconds(still) * 1e9:.0f}",
+                         f"{cpu_seconds(moving) * 1e9:.0f}",
+                         f"{cpu_seconds(moving) / cpu_seconds(still):.1f}"])
+    table("Stand-in toolbox, what every test pays: moving mode on against off",
+          ["operation", "off ns", "on ns", "on/off"], rows)
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    directory = sys.argv[1]
+    print("Benchmark report (each ratio compares two figures measured in the same run)")
+    for section in (gif, streams, text, queues, toolbox):
+        section(directory)
+
+
+if __name__ == "__main__":
+    main()
