@@ -9,6 +9,7 @@ packages=(
   libgif-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   clang-format curl chromium
+  clang libclang-rt-14-dev
   wine wine32
 )
 

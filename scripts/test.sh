@@ -4,6 +4,8 @@
 #   sanitizers  the same tests built with AddressSanitizer, LeakSanitizer and UBSan
 #   windows     the 32-bit Windows DLL cross-compiled with mingw-w64 and checked (PE32
 #               i386, exporting only FourDPack), and the same tests run under Wine against it
+#   fuzz        every fuzz target built with clang (libFuzzer, ASan, UBSan) and run for a
+#               bounded time from its committed seeds (scripts/fuzz.sh; FUZZ_SECONDS per target)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -37,6 +39,10 @@ eval "$(bash scripts/wine-prefix.sh "$root/build/windows/wineprefix")"
 (cd build/windows && ctest --output-on-failure -j"$jobs")
 wineserver -k 2>/dev/null || true
 summary+=("windows under Wine: passed")
+
+echo "== fuzzing (libFuzzer with ASan and UBSan, ${FUZZ_SECONDS:-30}s per target) =="
+bash scripts/fuzz.sh
+summary+=("fuzz: every target ran ${FUZZ_SECONDS:-30}s from its seeds with no findings")
 
 echo "== summary =="
 printf '  %s\n' "${summary[@]}"
