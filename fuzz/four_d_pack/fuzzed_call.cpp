@@ -55,6 +55,16 @@ int32_t FuzzedLongint(FuzzedDataProvider& input) {
   return input.ConsumeIntegral<int32_t>();
 }
 
+// References go mostly to the first few slots, where the streams of an input live (the
+// lowest free slot is always taken), sometimes to the statistics, sometimes anywhere.
+int32_t FuzzedReference(FuzzedDataProvider& input) {
+  constexpr int32_t kLowSlots = 6;
+  const uint8_t style = input.ConsumeIntegral<uint8_t>();
+  if (style < 192) return 1 + style % kLowSlots;
+  if (style < 224) return -1 - int32_t(style % 18);
+  return FuzzedLongint(input);
+}
+
 Handle BlockWith(const std::string& bytes) {
   Handle block = NewHandle(int32_t(bytes.size()));
   if (block == nullptr) Fail("no block for a fuzzed parameter");
@@ -133,7 +143,8 @@ void FuzzedCall::AddParameter(char kind, int index, FuzzedDataProvider& input) {
       (selector_ == 12 || selector_ == 13 || selector_ == 57) ? index == 1 : selector_ == 58;
   switch (kind) {
     case 'L': {
-      int32_t value = FuzzedLongint(input);
+      int32_t value =
+          index == 0 && TakesReference(selector_) ? FuzzedReference(input) : FuzzedLongint(input);
       if (selector_ == kSelectorPictureToGIF && (index == 2 || index == 3)) {
         value =
             int16_t(value) > kLargestPictureExtent ? value % (kLargestPictureExtent + 1) : value;

@@ -92,7 +92,7 @@ class HTMLEncoder {
       outputLength_[b] = OutputLength(e);
       unchanged_[b] = e.length == 1 && e.bytes[0] == b && map_.to[b] == b && b <= 127;
     }
-    if (spacedAmpersand_) unchanged_['&'] = false;
+    if (spacedAmpersand_) unchanged_[uint8_t('&')] = false;
   }
 
   int32_t EncodedSize(const uint8_t* in, int32_t count) const {
