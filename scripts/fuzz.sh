@@ -16,7 +16,7 @@ cd "$root"
 
 seconds="${FUZZ_SECONDS:-30}"
 all_targets=(date_text html_to_text text_to_html url_to_text text_to_url conversion_mode
-  picture_info four_d_pack)
+  picture_info gif_encoder four_d_pack)
 targets=("$@")
 ((${#targets[@]})) || targets=("${all_targets[@]}")
 
