@@ -31,11 +31,10 @@ static_assert(html::kMarkupEscapes[0].pattern == "&" &&
 // ---- Numeric references --------------------------------------------------------------------
 
 constexpr int32_t kMostReferenceDigits = 3;
-constexpr int32_t kLargestReferenceValue = 255;
 
-// Reads "&#" + 1 to 3 decimal digits + ";" with a value up to 255 at the start of p. Other
-// forms (no digits, four or more, a value above 255, no ";") are not references and stay in
-// the text as they are.
+// Reads "&#" + 1 to 3 decimal digits + ";" at the start of p; the byte is the low 8 bits of
+// the number, as the three-digit form has always read (&#300; gives 44). Other forms (no
+// digits, four or more, no ";") are not references and stay in the text as they are.
 bool ReadNumericReference(const uint8_t* p, int32_t available, uint8_t* value, int32_t* length) {
   if (available < 4 || p[0] != kAmpersand || p[1] != '#') return false;
   int32_t digits = 0;
@@ -46,8 +45,7 @@ bool ReadNumericReference(const uint8_t* p, int32_t available, uint8_t* value, i
     ++digits;
   }
   if (digits == 0 || 2 + digits >= available || p[2 + digits] != ';') return false;
-  if (number > kLargestReferenceValue) return false;
-  *value = uint8_t(number);
+  *value = uint8_t(number & 0xFF);
   *length = 3 + digits;
   return true;
 }

@@ -69,8 +69,8 @@ bool IsDigit(uint8_t c) {
   return c >= '0' && c <= '9';
 }
 
-// "&#", one to three digits, ";", value at most 255, wholly inside the text: the number of
-// characters after the "&" that the reference takes, or nothing.
+// "&#", one to three digits, ";", wholly inside the text: the number of characters after the
+// "&" that the reference takes, or nothing. The byte is the number's low 8 bits.
 std::optional<int32_t> NumericReferenceTail(const Block& block, int32_t at, int32_t length,
                                             uint8_t* value) {
   if (at + 1 >= length || block.at(at + 1) != '#') return std::nullopt;
@@ -83,8 +83,7 @@ std::optional<int32_t> NumericReferenceTail(const Block& block, int32_t at, int3
   if (digits == 0 || at + 2 + digits >= length || block.at(at + 2 + digits) != ';') {
     return std::nullopt;
   }
-  if (number > 255) return std::nullopt;
-  *value = uint8_t(number);
+  *value = uint8_t(number & 0xFF);
   return 2 + digits;
 }
 
