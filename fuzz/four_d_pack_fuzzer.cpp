@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "four_d_pack/fuzzed_call.h"
 #include "four_d_pack/loopback_world.h"
