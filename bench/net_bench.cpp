@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "host/host.h"
+#include "loopback_sockets.h"
 #include "package/fourd_abi.h"
 
 namespace {
@@ -32,23 +33,10 @@ constexpr int32_t kSelectorSendText = 7;
 constexpr int32_t kSelectorReceiveText = 8;
 
 int Listener(uint16_t* port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  listen(fd, 4);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  *port = ntohs(address.sin_port);
-  return fd;
+  return bench::LoopbackListener(port);
 }
-
 int RawConnect(uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kBuffer, sizeof kBuffer);
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kBuffer, sizeof kBuffer);
-  sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-  connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  return fd;
+  return bench::LoopbackConnect(port);
 }
 
 // The far end of a connection: reads everything, or writes without pause, until stopped.
