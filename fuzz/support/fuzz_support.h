@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace nimbus::fuzz {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 #include "platform/sockets.h"
 
 namespace nimbus {

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
+#include "host/fourd_params.h"
 #include "net/streams.h"
-#include "package/fourd_abi.h"
 
 namespace nimbus {
 

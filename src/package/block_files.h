@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace nimbus {
 

@@ -1,7 +1,7 @@
 // The file name that the file routines take as a Text parameter, made ready for the system.
 #pragma once
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace nimbus {
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "host/fourd_params.h"
 #include "net/streams.h"
-#include "package/fourd_abi.h"
 #include "package/globals.h"
 
 namespace nimbus {

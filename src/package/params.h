@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 #include "package/globals.h"
 
 namespace nimbus {

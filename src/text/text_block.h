@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "host/fourd_params.h"
 #include "host/toolbox.h"
-#include "package/fourd_abi.h"
 
 namespace nimbus {
 

@@ -5,6 +5,7 @@
 
 #include "library_loader.h"
 #include "marshalling.h"
+#include "package/fourd_abi.h"
 #include "processes.h"
 #include "toolbox/host_services.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace standin {
 

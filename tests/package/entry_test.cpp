@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "package/fourd_abi.h"
 #include "toolbox/toolbox_testing.h"
 
 namespace {
@@ -43,8 +44,10 @@ TEST_F(EntryTest, LoadKeepsALockedGlobalRecordInTheGlobalsVariable) {
 }
 
 TEST_F(EntryTest, StatisticsReferencesAnswerCountersWithoutTouchingSlots) {
-  for (int32_t r = -5; r <= -1; ++r) EXPECT_EQ(Longint("StreamState", {Value::Longint(r), Value::Longint(7)}), 0) << r;
-  for (int32_t r = -18; r <= -6; ++r) EXPECT_EQ(Longint("StreamState", {Value::Longint(r), Value::Longint(0)}), 0) << r;
+  for (int32_t r = -5; r <= -1; ++r)
+    EXPECT_EQ(Longint("StreamState", {Value::Longint(r), Value::Longint(7)}), 0) << r;
+  for (int32_t r = -18; r <= -6; ++r)
+    EXPECT_EQ(Longint("StreamState", {Value::Longint(r), Value::Longint(0)}), 0) << r;
   EXPECT_EQ(Longint("StreamState", {Value::Longint(0), Value::Longint(0)}), -1);
   EXPECT_EQ(Longint("StreamState", {Value::Longint(-19), Value::Longint(0)}), -1);
   EXPECT_EQ(Longint("StreamState", {Value::Longint(1), Value::Longint(0)}), -1);
@@ -67,16 +70,20 @@ TEST_F(EntryTest, SelectorsWithoutARowLeaveTheResultUntouched) {
 
 TEST_F(EntryTest, BadReferencesAnswerAsTheirRowsSay) {
   for (int32_t bad : {0, 1024, 5, -1}) {
-    EXPECT_EQ(Longint("StreamRelease", {Value::Longint(bad), Value::Longint(0)}), kUntouched) << bad;
+    EXPECT_EQ(Longint("StreamRelease", {Value::Longint(bad), Value::Longint(0)}), kUntouched)
+        << bad;
     EXPECT_EQ(Longint("StreamClose", {Value::Longint(bad)}), -1) << bad;
     EXPECT_EQ(Longint("StreamBytesAvailable", {Value::Longint(bad)}), -1) << bad;
-    EXPECT_EQ(Longint("StreamWaitState", {Value::Longint(bad), Value::Longint(0), Value::Longint(1)}), -1);
+    EXPECT_EQ(
+        Longint("StreamWaitState", {Value::Longint(bad), Value::Longint(0), Value::Longint(1)}),
+        -1);
     EXPECT_EQ(Longint("DatagramClose", {Value::Longint(bad)}), -1) << bad;
   }
 }
 
 TEST_F(EntryTest, ReservedRoutinesAndNameCopy) {
-  for (int32_t selector : {17, 18, 19, 20, 21, 22, 23, 25}) EXPECT_EQ(Raw(selector), -1) << selector;
+  for (int32_t selector : {17, 18, 19, 20, 21, 22, 23, 25})
+    EXPECT_EQ(Raw(selector), -1) << selector;
   EXPECT_EQ(Raw(26), 0);
   EXPECT_EQ(Longint("Reserved45", {Value::Longint(12)}), 548);
   for (const char* name : {"Reserved24", "Reserved27"}) {
@@ -109,9 +116,11 @@ TEST(EntryLoadTest, WithoutMemoryForTheGlobalRecordEveryReferenceIsBadAndNothing
   EXPECT_EQ(*host.globalsVariable(), nullptr);
   EXPECT_EQ(host.Call("StreamList", {Value::Longint(0)}).result.longint, 0);
   EXPECT_EQ(host.Call("StreamClose", {Value::Longint(1)}).result.longint, -1);
-  EXPECT_EQ(host.Call("StreamOpen", {Value::String("127.0.0.1"), Value::Integer(9), Value::Longint(0),
-                                     Value::Longint(0), Value::Longint(0), Value::Integer(0),
-                                     Value::Longint(0)}).result.longint, 0);
+  EXPECT_EQ(host.Call("StreamOpen",
+                      {Value::String("127.0.0.1"), Value::Integer(9), Value::Longint(0),
+                       Value::Longint(0), Value::Longint(0), Value::Integer(0), Value::Longint(0)})
+                .result.longint,
+            0);
 }
 
 TEST(EntryLoadTest, LoadUnloadCyclesLeaveNoBlocksBehind) {

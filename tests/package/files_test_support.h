@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
+#include "host/fourd_params.h"
 #include "host/toolbox.h"
-#include "package/fourd_abi.h"
 #include "platform/files.h"
 
 namespace files_test {

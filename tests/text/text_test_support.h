@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace nimbus::testing {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 
 namespace nimbus_script {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "package/fourd_abi.h"
+#include "host/fourd_params.h"
 #include "script_error.h"
 
 namespace nimbus_script {
