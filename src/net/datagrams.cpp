@@ -55,7 +55,8 @@ int16_t SendDatagram(Slot slot, const FourDText& text, uint32_t address, int32_t
 
 int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender) {
   if (slot == nullptr || *slot == nullptr) return kFailed;
-  // Received aside first: a failed receive must not cut or stretch the caller's Text.
+  // Received aside first: a failed receive must not cut or stretch the caller's Text. Only
+  // the n bytes received are copied (on a TCP stream's reference, the stream's next bytes).
   char buffer[kLargestDatagram];
   platform::SockAddrIn from{};
   const int32_t n = Calls().recvfrom((*slot)->socket, buffer, kLargestDatagram, 0, &from);
@@ -74,7 +75,8 @@ int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender) {
   }
   BlockMove(buffer, *text.handle, n);
   text.length = int16_t(n);
-  if (sender != nullptr) {
+  // A TCP stream's bytes come from its one peer: like Winsock, report no sender for them.
+  if (sender != nullptr && (*slot)->kind == kKindDatagram) {
     sender->address = platform::NetToHost32(from.address);
     sender->port = platform::NetToHost16(from.port);
   }

@@ -28,7 +28,8 @@ struct DatagramSender {
 
 // Takes one waiting datagram into text without waiting. 0 when one was received (text
 // holds exactly its bytes); -1 when none waits, it is longer than 2048 bytes, or the
-// receive failed, and then text is left as it was.
+// receive failed, and then text is left as it was. Given a TCP stream, it takes up to 2048
+// of the stream's waiting bytes, as Winsock's recvfrom does, and reports sender 0, port 0.
 int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender);
 
 // Closes the endpoint's socket and disposes of the record, emptying the slot. A TCP

@@ -91,10 +91,20 @@ void Append(ListenEntry& entry, StreamRecord* record) {
   entry.lastWaiting = record;
 }
 
+// The port the system gave a listening socket bound to port 0; 0 when it cannot tell.
+uint16_t ChosenPort(Socket listening) {
+  platform::SockAddrIn bound{};
+  if (Calls().getsockname(listening, &bound) != 0) return 0;
+  return platform::NetToHost16(bound.port);
+}
+
 }  // namespace
 
 bool QueueOnListener(StreamRecord* record, uint16_t localPort, uint32_t localAddress) {
-  if (ListenEntry* shared = EntryFor(localPort, localAddress)) {
+  // Port 0 asks for a port of the system's choosing, a new one each time: such an open never
+  // joins another's socket. Its entry is known afterwards by the port the system chose.
+  ListenEntry* shared = localPort != 0 ? EntryFor(localPort, localAddress) : nullptr;
+  if (shared != nullptr) {
     // The shared socket keeps the options of the stream that created it.
     Calls().closesocket(record->socket);
     record->socket = shared->listeningSocket;
@@ -110,7 +120,8 @@ bool QueueOnListener(StreamRecord* record, uint16_t localPort, uint32_t localAdd
   local.address = platform::HostToNet32(localAddress);
   if (Calls().bind(record->socket, &local) != 0) return false;
   if (Calls().listen(record->socket, kListenBacklog) != 0) return false;
-  *entry = ListenEntry{record->socket, 1, localAddress, int16_t(localPort), nullptr, nullptr};
+  const uint16_t port = localPort != 0 ? localPort : ChosenPort(record->socket);
+  *entry = ListenEntry{record->socket, 1, localAddress, int16_t(port), nullptr, nullptr};
   if (EventWindow() != nullptr) {
     Calls().asyncSelect(record->socket, EventWindow(), kSocketNotification, platform::kFdAccept);
   }

@@ -11,8 +11,10 @@ namespace nimbus {
 
 // Queues a fresh record (state 0, own socket) for connections on localPort and
 // localAddress: it joins the entry that already listens there (its own socket is closed)
-// or binds and listens, filling a free entry. With the table full the record keeps its own
-// socket, unbound. False when bind or listen fails; the record is then unchanged.
+// or binds and listens, filling a free entry. Port 0 always binds a socket of its own, and
+// its entry keeps the port the system chose, so later opens on that port join it. With the table
+// full the record keeps its own socket, unbound. False when bind or listen fails; the record is
+// then unchanged.
 bool QueueOnListener(StreamRecord* record, uint16_t localPort, uint32_t localAddress);
 
 // Takes a waiting stream out of its queue: the entry's count drops, the entry is freed at

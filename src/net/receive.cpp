@@ -43,14 +43,17 @@ int32_t NoteReceiveOutcome(StreamRecord* record, int32_t n) {
 
 }  // namespace
 
-int32_t ReceiveIntoText(Slot slot, FourDText& text, int16_t largest) {
-  if (slot == nullptr || *slot == nullptr) return kFailed;
-  // Buffered output leaves before a reply is read.
-  if ((*slot)->pendingOutput.length > 0) FlushOutput(slot);
-  StreamRecord* record = *slot;
+int32_t ReceiveIntoText(const HeldStream& stream, FourDText& text, int16_t largest) {
+  StreamRecord* record = stream.Record();
   if (record == nullptr) return kFailed;
+  // Buffered output leaves before a reply is read; the flush yields, and the stream may be
+  // gone afterwards.
+  if (record->pendingOutput.length > 0) {
+    FlushOutput(stream);
+    if (!stream.Present()) return kFailed;
+  }
 
-  const int32_t size = ReceiveSize(slot, largest);
+  const int32_t size = ReceiveSize(stream.slot(), largest);
   if (text.handle == nullptr) {
     Handle block = NewHandle(size);
     if (block == nullptr) return kFailed;
@@ -71,6 +74,10 @@ int32_t ReceiveIntoText(Slot slot, FourDText& text, int16_t largest) {
   HSetState(text.handle, saved);
   if (received != size) SetHandleSize(text.handle, received);  // shrinking always succeeds
   return NoteReceiveOutcome(record, n);
+}
+
+int32_t ReceiveIntoText(Slot slot, FourDText& text, int16_t largest) {
+  return ReceiveIntoText(HeldStream(slot), text, largest);
 }
 
 int32_t BytesAvailable(Slot slot) {

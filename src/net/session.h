@@ -25,7 +25,7 @@ struct ListenEntry {
   platform::Socket listeningSocket;
   int32_t waitingCount;
   uint32_t localAddress;  // host byte order, as the passive open gave it (0 = any)
-  int32_t localPort;      // the 16-bit port, sign-extended
+  int32_t localPort;      // the 16-bit port, sign-extended; for port 0 the one chosen
   StreamRecord* firstWaiting;
   StreamRecord* lastWaiting;
 };

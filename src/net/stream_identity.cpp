@@ -1,5 +1,7 @@
 #include "net/stream_identity.h"
 
+#include "host/toolbox.h"
+
 namespace nimbus {
 namespace {
 
@@ -12,15 +14,23 @@ uint32_t NextMark() {
 
 }  // namespace
 
-StreamIdentity IdentifyStream(Slot slot) {
+HeldStream::HeldStream(Slot slot) : slot_(slot) {
+  if (slot == nullptr || *slot == nullptr) return;
   StreamRecord* record = *slot;
   if (record->identityMark == 0) record->identityMark = NextMark();
-  return {record, record->identityMark};
+  record_ = record;
+  mark_ = record->identityMark;
 }
 
-bool IsSameStream(Slot slot, const StreamIdentity& identity) {
-  const StreamRecord* record = *slot;
-  return record != nullptr && record == identity.record && record->identityMark == identity.mark;
+bool HeldStream::Present() const {
+  if (record_ == nullptr) return false;
+  const StreamRecord* record = *slot_;
+  return record == record_ && record->identityMark == mark_;
+}
+
+bool HeldStream::YieldAndCheck() const {
+  YieldToHost();
+  return Present();
 }
 
 }  // namespace nimbus

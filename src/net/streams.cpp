@@ -8,6 +8,7 @@
 #include "net/session.h"
 #include "net/statistics.h"
 #include "net/status.h"
+#include "net/stream_identity.h"
 #include "net/transfer.h"
 
 namespace nimbus {
@@ -87,10 +88,11 @@ int32_t PollStream(StreamRecord* record, int16_t requested) {
 }
 
 int16_t CloseStream(Slot slot) {
-  if (slot == nullptr || *slot == nullptr) return kFailed;
-  FlushOutput(slot);  // may yield: the stream may be gone afterwards
-  StreamRecord* record = *slot;
-  if (record == nullptr) return kFailed;
+  const HeldStream stream(slot);
+  if (!stream.Present()) return kFailed;
+  FlushOutput(stream);  // yields: another process may release the stream meanwhile
+  StreamRecord* record = stream.Record();
+  if (record == nullptr) return kFailed;  // whatever holds the slot now is left alone
   AddToCounter(ClosesRequested, 1);
   if (record->socket == kInvalidSocket) return kFailed;  // closed before: touch nothing
   int16_t status = 0;
@@ -108,11 +110,9 @@ int16_t ReleaseStream(Slot slot) {
   if (slot == nullptr || *slot == nullptr) return 0;
   StreamRecord* record = *slot;
   int16_t status = 0;
-  // A stream that StreamClose already closed (even a broken one, whose state stayed 20) has
-  // no socket left: it is neither closed again nor counted.
-  if (record->state != StateClosed && record->socket != kInvalidSocket) {
-    AddToCounter(ReleasesClosing, 1);
-  }
+  // Every release of a stream not in state 14 counts, a broken one that StreamClose closed
+  // (its state stayed 20) included; its socket is gone, though, so it is not closed again.
+  if (record->state != StateClosed) AddToCounter(ReleasesClosing, 1);
   LeaveListenQueue(record);
   if (record->socket != kInvalidSocket) {
     if (Calls().closesocket(record->socket) != 0) status = StatusResult(Calls().lastError());

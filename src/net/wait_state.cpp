@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "host/toolbox.h"
+#include "net/status.h"
+#include "net/stream_identity.h"
 #include "net/transfer.h"
 
 namespace nimbus {
@@ -26,10 +28,12 @@ int32_t WaitState(Slot slot, int16_t target, int32_t timeoutSeconds) {
       hasDeadline ? TickCount() + uint32_t(std::min<int64_t>(
                                       int64_t(timeoutSeconds) * kTicksPerSecond, kLongestWaitTicks))
                   : 0;
+  // The slot's address stays valid across yields; what it holds may not: a stream that
+  // another process released (a new one may have taken the slot) is gone for this wait.
+  const HeldStream stream(slot);
   for (;;) {
-    // The slot's address stays valid across yields; what it holds may not.
     const int32_t state = QueryStream(slot, kQueryState);
-    YieldToHost();
+    if (!stream.YieldAndCheck()) return kFailed;
     if (Met(target, state) || state < 0) return state;
     if (hasDeadline && int32_t(TickCount() - deadline) > 0) return state;
   }

@@ -5,7 +5,6 @@
 #include "net/transfer.h"
 #include "package/file_name.h"
 #include "package/slots.h"
-#include "net/stream_identity.h"
 #include "platform/files.h"
 #include "text/text.h"
 
@@ -74,15 +73,15 @@ int32_t FileChunkSize(int32_t requested, int32_t mode) {
 }
 
 int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t chunkSize) {
-  if (slot == nullptr || *slot == nullptr) return -1;
-  const StreamIdentity stream = IdentifyStream(slot);
+  const HeldStream stream(slot);
+  if (!stream.Present()) return -1;
   const FileName path = FileNameOf(name);
   const int32_t chunk = FileChunkSize(chunkSize, mode);
   FourDText piece{0, NewHandle(0)};
   if (piece.handle == nullptr) return BlockErrorStatus();
-  BufferedSend(slot, nullptr, 0);  // what was buffered before goes ahead of the file
+  BufferedSend(stream, nullptr, 0);  // what was buffered before goes ahead of the file
   const File file =
-      IsSameStream(slot, stream) ? Files().open(path.path, FileMode::kReadShared) : kInvalidFile;
+      stream.Present() ? Files().open(path.path, FileMode::kReadShared) : kInvalidFile;
   if (file == kInvalidFile) {
     DisposeHandle(piece.handle);
     return -1;
@@ -104,13 +103,16 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
       status = memFullErr;  // chunks are capped: only a block that cannot be had stops it
       break;
     }
-    status = SendTextRecord(slot, piece);
+    status = SendTextRecord(stream, piece);
+    if (!stream.Present()) {
+      status = -1;  // released by another process: its slot is no longer ours to query
+      break;
+    }
     if (status == 0) {
       const int16_t state = QueryStream(slot, kQueryState);
       if (!IsEstablished(state)) status = state;
     }
-    YieldToHost();
-    if (status == 0 && !IsSameStream(slot, stream)) status = -1;
+    if (!stream.YieldAndCheck()) status = -1;
     if (status != 0) break;
   }
   Files().close(file);
@@ -120,8 +122,8 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
 
 int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& name, int32_t mode,
                           bool append, int32_t timeoutSeconds) {
-  if (slot == nullptr || *slot == nullptr) return -1;
-  const StreamIdentity stream = IdentifyStream(slot);
+  const HeldStream stream(slot);
+  if (!stream.Present()) return -1;
   const FileName path = FileNameOf(name);
   FourDText piece{0, NewHandle(0)};
   if (piece.handle == nullptr) return BlockErrorStatus();
@@ -138,8 +140,7 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
   bool released = false;  // the time-out released the stream
   int16_t releaseStatus = 0;
   for (;;) {
-    YieldToHost();
-    if (!IsSameStream(slot, stream)) {
+    if (!stream.YieldAndCheck()) {
       failure = -1;  // released elsewhere: the transfer did not end by a close
       break;
     }
@@ -150,7 +151,11 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
       failure = BlockErrorStatus();
       break;
     }
-    ReceiveIntoText(slot, piece, largest);
+    ReceiveIntoText(stream, piece, largest);  // flushes pending output first, which yields
+    if (!stream.Present()) {
+      failure = -1;
+      break;
+    }
     if (piece.length > 0) {
       lastData = TickCount();
       if (!ApplyConversionMode(piece, mode)) {
@@ -172,7 +177,7 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
   }
   // A close that fails may have lost written bytes.
   if (Files().close(file) != 0 && failure == 0) failure = -1;
-  if (!released && IsSameStream(slot, stream)) releaseStatus = ReleaseSlot(globals, slot);
+  if (!released && stream.Present()) releaseStatus = ReleaseSlot(globals, slot);
   DisposeHandle(piece.handle);
   return failure != 0 ? failure : releaseStatus;
 }

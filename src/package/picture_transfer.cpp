@@ -4,7 +4,6 @@
 
 #include "net/transfer.h"
 #include "package/image_finder.h"
-#include "net/stream_identity.h"
 
 namespace nimbus {
 
@@ -30,14 +29,14 @@ int32_t StreamSendPicture(Slot slot, Handle block, int32_t firstOffset, int32_t 
 
   // Another process may release the stream (and the slot be taken again) while a send
   // yields: the sends go to this record or not at all.
-  const StreamIdentity stream = IdentifyStream(slot);
+  const HeldStream stream(slot);
   const int8_t state = HGetState(block);
   HLock(block);
   int32_t status = 0;
   for (int64_t p = range.first; p < range.end && p < size && status == 0;) {
     const int32_t count = PicturePieceAt(p, range.end, size);
-    status = SendBytes(slot, *block + p, count);
-    if (!IsSameStream(slot, stream)) status = -1;
+    status = SendBytes(stream, *block + p, count);
+    if (!stream.Present()) status = -1;
     p += count;
   }
   HSetState(block, state);

@@ -3,6 +3,7 @@
 #include "net/names.h"
 #include "net/statistics.h"
 #include "net/status.h"
+#include "net/stream_identity.h"
 #include "net/streams.h"
 #include "net/transfer.h"
 #include "package/routine_table.h"
@@ -92,7 +93,13 @@ void RunStreamReceiveText(const RoutineCall& call) {
     const int32_t cap = ConversionModeInputCap(mode);
     if (largest <= 0 || largest > cap) largest = int16_t(cap);
   }
-  int32_t answer = ReceiveIntoText(slot, text, largest);
+  const HeldStream stream(slot);
+  int32_t answer = ReceiveIntoText(stream, text, largest);
+  // Released by another process while pending output left: the Text is left as it was.
+  if (!stream.Present()) {
+    call.ReturnLongint(kFailed);
+    return;
+  }
   if (mode != 0 && text.handle != nullptr && !ApplyConversionMode(text, mode)) {
     // No room to convert: an empty Text rather than unconverted bytes taken for converted.
     text.length = 0;

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "net/session.h"
+#include "net/stream_identity.h"
 #include "net/streams.h"
 #include "net/transfer.h"
 #include "package/file_transfer.h"
 #include "package/files_test_support.h"
 #include "package/picture_transfer.h"
-#include "net/stream_identity.h"
 #include "toolbox/toolbox_testing.h"
 
 namespace nimbus {
@@ -186,13 +186,15 @@ TEST_F(TransferFaultsTest, ThePicturesLockStateIsRestoredOnEveryPath) {
 }
 
 TEST_F(TransferFaultsTest, ANewRecordInTheSameSlotAtTheSameAddressIsAnotherStream) {
-  const StreamIdentity identity = IdentifyStream(slot);
-  EXPECT_TRUE(IsSameStream(slot, identity));
-  EXPECT_EQ(IdentifyStream(slot).mark, identity.mark) << "routines share the mark";
+  const HeldStream held(slot);
+  EXPECT_TRUE(held.Present());
+  EXPECT_EQ(HeldStream(slot).mark(), held.mark()) << "routines share the mark";
   const uint32_t mark = (*slot)->identityMark;
   (*slot)->identityMark = 0;  // as a new zero-filled record in the same place would be
-  EXPECT_FALSE(IsSameStream(slot, identity));
+  EXPECT_FALSE(held.Present());
+  EXPECT_EQ(held.Record(), nullptr);
   (*slot)->identityMark = mark;
+  EXPECT_TRUE(held.Present());
   StreamRecord* empty = nullptr;
   OwnedText name(dir / "x");
   EXPECT_EQ(StreamSendFile(&empty, *name, 0, 0), -1);

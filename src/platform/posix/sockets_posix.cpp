@@ -115,6 +115,7 @@ int32_t FailErrno() {
 
 // What the layer remembers of each socket it made.
 struct SocketInfo {
+  bool datagram = false;       // a UDP socket: each receive takes one whole datagram
   bool connecting = false;     // a non-blocking connect is under way
   bool connectFailed = false;  // ... and has failed: the exception set reports it
 };
@@ -122,14 +123,21 @@ struct SocketInfo {
 std::mutex gSocketsMutex;
 std::unordered_map<int, SocketInfo> gSockets;
 
-void Remember(int fd) {
+void Remember(int fd, bool datagram = false) {
   std::lock_guard lock(gSocketsMutex);
   gSockets[fd] = SocketInfo{};
+  gSockets[fd].datagram = datagram;
 }
 
 bool Known(int fd) {
   std::lock_guard lock(gSocketsMutex);
   return gSockets.count(fd) != 0;
+}
+
+bool IsDatagram(int fd) {
+  std::lock_guard lock(gSocketsMutex);
+  auto it = gSockets.find(fd);
+  return it != gSockets.end() && it->second.datagram;
 }
 
 template <class F>
@@ -192,7 +200,7 @@ Socket OpenSocket(int32_t family, int32_t type, int32_t protocol) {
     FailErrno();
     return kInvalidSocket;
   }
-  Remember(fd);
+  Remember(fd, posixType == SOCK_DGRAM);
   return Socket(fd);
 }
 
@@ -346,12 +354,26 @@ int32_t Send(Socket s, const void* data, int32_t length, int32_t flags) {
   return sent < 0 ? FailErrno() : int32_t(sent);
 }
 
+// A receive that takes at most length bytes. On a UDP socket a datagram longer than the
+// buffer fails, as it does on Winsock (WSAEMSGSIZE): MSG_TRUNC makes Linux tell its whole
+// length. Only there: on a TCP socket MSG_TRUNC would discard the bytes instead of copying
+// them, and answer a count of bytes the buffer never received.
+ssize_t ReceiveAtMost(int fd, void* data, int32_t length, int32_t flags, sockaddr_in* sender,
+                      socklen_t* senderLength) {
+  const bool datagram = IsDatagram(fd);
+  const ssize_t received =
+      recvfrom(fd, data, size_t(length), flags | (datagram ? MSG_TRUNC : 0),
+               reinterpret_cast<sockaddr*>(sender), sender != nullptr ? senderLength : nullptr);
+  if (received < 0) return FailErrno();
+  if (received > length) return Fail(kWsaEMsgSize);
+  return received;
+}
+
 int32_t Recv(Socket s, void* data, int32_t length, int32_t flags) {
   const int fd = Fd(s);
   if (!Known(fd)) return Fail(kWsaENotSock);
   if (length < 0) return Fail(kWsaEInval);
-  const ssize_t received = recv(fd, data, size_t(length), flags);
-  return received < 0 ? FailErrno() : int32_t(received);
+  return int32_t(ReceiveAtMost(fd, data, length, flags, nullptr, nullptr));
 }
 
 int32_t SendTo(Socket s, const void* data, int32_t length, int32_t flags, const SockAddrIn* to) {
@@ -370,12 +392,10 @@ int32_t RecvFrom(Socket s, void* data, int32_t length, int32_t flags, SockAddrIn
   if (length < 0) return Fail(kWsaEInval);
   sockaddr_in sender{};
   socklen_t senderLength = sizeof sender;
-  // MSG_TRUNC: a datagram longer than the buffer fails, as it does on Winsock (WSAEMSGSIZE).
-  const ssize_t received = recvfrom(fd, data, size_t(length), flags | MSG_TRUNC,
-                                    reinterpret_cast<sockaddr*>(&sender), &senderLength);
-  if (received < 0) return FailErrno();
-  if (received > length) return Fail(kWsaEMsgSize);
-  if (from != nullptr) FromSockaddr(sender, from);
+  const ssize_t received = ReceiveAtMost(fd, data, length, flags, &sender, &senderLength);
+  if (received < 0) return kSocketError;
+  // On a connected TCP socket Winsock ignores the sender's address: from is left alone.
+  if (from != nullptr && IsDatagram(fd)) FromSockaddr(sender, from);
   return int32_t(received);
 }
 
