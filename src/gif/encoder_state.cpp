@@ -13,7 +13,7 @@ void ResetEncoderState(EncoderState& state) {
   c.interlaced = false;
   c.column = c.row = c.pass = c.remaining = 0;
   state.lzw = LzwState{};
-  state.packet.count = 0;
+  state.packet = PacketBuffer{kNoSubBlock, 0};
 }
 
 bool EnsureCodeTable(CodeTable& table) {
@@ -21,8 +21,7 @@ bool EnsureCodeTable(CodeTable& table) {
   Ptr record = NewPtr(kCodeTableBytes);
   if (record == nullptr) return false;
   table.record = record;
-  table.keys = reinterpret_cast<int32_t*>(record);
-  table.codes = reinterpret_cast<uint16_t*>(record + kCodeTableKeyBytes);
+  table.slots = reinterpret_cast<CodeSlot*>(record);
   return true;
 }
 

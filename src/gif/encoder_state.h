@@ -29,24 +29,31 @@ struct LzwState {
   int32_t maxCode;       // largest code the current width holds
   int32_t clearCode;
   int32_t endCode;
-  int32_t nextFree;  // next code to give to a new string
-  bool clearFlag;    // a Clear code was just written: the width returns to initialWidth
-  uint32_t accumulator;
-  int32_t pendingBits;  // bits of the accumulator not yet put out
+  int32_t nextFree;      // next code to give to a new string
+  bool clearFlag;        // a Clear code was just written: the width returns to initialWidth
+  uint64_t accumulator;  // pending bits, low bit first; nothing above them
+  int32_t pendingBits;   // bits of the accumulator not yet put out, fewer than 8
 };
 
-// The string table: kCodeTableSlots keys ((pixel << 12) + prefix, kEmptyKey when free) and
-// the code of each, in one fixed record of kCodeTableBytes (keys first, then codes).
+// One slot of the string table: a string's key ((pixel << 12) + prefix, 20 bits) and its
+// code (12 bits) in one word, key above code, so a probe reads both at once. The codes in the
+// table are never 0, so the word 0 can mark an empty slot.
+using CodeSlot = uint32_t;
+static_assert(sizeof(CodeSlot) == kCodeSlotBytes);
+
+// The string table: kCodeTableSlots slots in one fixed record of kCodeTableBytes.
 struct CodeTable {
   Ptr record;
-  int32_t* keys;
-  uint16_t* codes;
+  CodeSlot* slots;
 };
 
+// The data sub-block being filled. Its bytes go straight into the output block: the count
+// byte is reserved at `countOffset` when the sub-block opens and written when it closes.
 struct PacketBuffer {
-  uint8_t bytes[kSubBlockCapacity];
-  int32_t count;
+  int32_t countOffset;  // kNoSubBlock when no sub-block is open
+  int32_t count;        // bytes in the open sub-block
 };
+constexpr int32_t kNoSubBlock = -1;
 
 // The block receiving the file. Positions are offsets, so the block may move as it grows.
 struct OutputBlock {

@@ -42,10 +42,8 @@ constexpr int32_t kCodeTableSlots = 5003;           // a prime a little above kC
 // Slot of a (pixel, prefix) pair: (pixel << kHashShift) ^ prefix. 8 minus the number of
 // doublings that take kCodeTableSlots to 65536 or more.
 constexpr int32_t kHashShift = 4;
-constexpr int32_t kEmptyKey = -1;
-constexpr int32_t kCodeTableKeyBytes = kCodeTableSlots * int32_t(sizeof(int32_t));
-constexpr int32_t kCodeTableBytes = kCodeTableSlots * int32_t(sizeof(int32_t) + sizeof(uint16_t));
-constexpr int32_t kMaskCount = 17;  // masks of 0 to 16 bits
+constexpr int32_t kCodeSlotBytes = 4;  // a 20-bit key and its 12-bit code
+constexpr int32_t kCodeTableBytes = kCodeTableSlots * kCodeSlotBytes;
 constexpr int32_t kBitsPerByte = 8;
 
 // ---- Output ---------------------------------------------------------------------------------

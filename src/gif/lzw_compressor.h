@@ -1,5 +1,5 @@
-// The LZW stage: matching pixel strings in the code table and packing the codes, low bit
-// first, into the packet buffer.
+// The LZW stage: matching pixel strings in the code table, and the code-width rules; codes go
+// to the bit packer.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,10 @@ namespace nimbus::gif {
 void Compress(EncoderState& state, int32_t initialWidth);
 
 // Appends one code of the current width; updates the width; after the End-of-Information
-// code, puts out the last bits and flushes the packet buffer.
+// code, puts out the last bits and closes the last sub-block.
 void WriteCode(EncoderState& state, int32_t code);
 
-// Empties every slot of the table (codes are left as they are).
+// Empties every slot of the table.
 void ClearCodeTable(CodeTable& table);
 
 }  // namespace nimbus::gif

@@ -1,10 +1,9 @@
 #include "gif/output_block.h"
 
 namespace nimbus::gif {
-namespace {
 
-// Grows the block by steps until `count` more bytes fit.
-bool MakeRoom(OutputBlock& out, int32_t count) {
+bool EnsureRoom(OutputBlock& out, int32_t count) {
+  if (out.failed) return false;
   while (out.end - out.position < count) {
     SetHandleSize(out.block, out.end + kOutputStep);
     if (MemError() != noErr) {
@@ -16,8 +15,6 @@ bool MakeRoom(OutputBlock& out, int32_t count) {
   return true;
 }
 
-}  // namespace
-
 bool OpenOutput(OutputBlock& out) {
   out = OutputBlock{};
   out.block = NewHandle(kOutputStep);
@@ -27,13 +24,13 @@ bool OpenOutput(OutputBlock& out) {
 }
 
 void WriteBytes(OutputBlock& out, const void* bytes, int32_t count) {
-  if (out.failed || count <= 0 || !MakeRoom(out, count)) return;
+  if (out.failed || count <= 0 || !EnsureRoom(out, count)) return;
   BlockMove(bytes, *out.block + out.position, count);
   out.position += count;
 }
 
 void WriteByte(OutputBlock& out, uint8_t byte) {
-  if (out.failed || !MakeRoom(out, 1)) return;
+  if (out.failed || !EnsureRoom(out, 1)) return;
   (*out.block)[out.position++] = char(byte);
 }
 

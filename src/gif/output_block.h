@@ -11,6 +11,10 @@ namespace nimbus::gif {
 
 // Allocates the block at kOutputStep bytes. False when it cannot be had.
 bool OpenOutput(OutputBlock& out);
+// Makes room for `count` more bytes at the write position, growing the block by steps. False
+// (and the output failed) when it cannot grow. Writers that fill the room in place read the
+// block's address only after this call: nothing else allocates while an encoding runs.
+bool EnsureRoom(OutputBlock& out, int32_t count);
 void WriteBytes(OutputBlock& out, const void* bytes, int32_t count);
 void WriteByte(OutputBlock& out, uint8_t byte);
 // Low byte first.

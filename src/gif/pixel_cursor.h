@@ -27,4 +27,17 @@ inline int32_t NextPixel(PixelCursor& c) {
   return pixel;
 }
 
+// The pixels from the cursor to the end of its row (*count of them, at least 1), then moves
+// the cursor to the next row in file order. Null once all pixels have been delivered.
+inline const uint8_t* TakeRun(PixelCursor& c, int32_t* count) {
+  if (c.remaining == 0) return nullptr;
+  const uint8_t* run = c.address;
+  int32_t n = c.width - c.column;
+  if (n > c.remaining) n = c.remaining;
+  c.remaining -= n;
+  *count = n;
+  NextRow(c);
+  return run;
+}
+
 }  // namespace nimbus::gif

@@ -1,0 +1,291 @@
+// The encoder's files are fixed to the byte: every image gives exactly the file that a plain,
+// step-by-step encoder written here gives (table probe, code widths, clear codes, sub-blocks
+// and all), and a sweep of images gives the files recorded when the encoder was first
+// written, by length and FNV-1a hash.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gif/gif.h"
+#include "gif/gif_test_support.h"
+
+namespace {
+
+// ---- The reference encoder --------------------------------------------------------------------
+// Slow and literal: one function per step, no shortcuts, nothing shared with the package.
+
+class ReferenceEncoder {
+ public:
+  std::string Encode(const uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                     const uint8_t* palette, bool interlaced, int transparent) {
+    file_.clear();
+    file_ += transparent >= 0 ? "GIF89a" : "GIF87a";
+    Word(width), Word(height), Byte(0xF7), Byte(0), Byte(0);
+    file_.append(reinterpret_cast<const char*>(palette), 768);
+    if (transparent >= 0) {
+      for (int b : {0x21, 0xF9, 4, 1, 0, 0}) Byte(b);
+      Byte(transparent), Byte(0);
+    }
+    Byte(0x2C), Word(0), Word(0), Word(width), Word(height), Byte(interlaced ? 0x40 : 0);
+    Byte(8);
+    std::vector<int32_t> rows;
+    if (interlaced) {
+      const int32_t start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass)
+        for (int32_t row = start[pass]; row < height; row += step[pass]) rows.push_back(row);
+    } else {
+      for (int32_t row = 0; row < height; ++row) rows.push_back(row);
+    }
+    std::vector<int> order;
+    for (int32_t row : rows)
+      for (int32_t x = 0; x < width; ++x) order.push_back(pixels[size_t(row) * stride + x]);
+    Compress(order);
+    Byte(0), Byte(0x3B);
+    return file_;
+  }
+
+ private:
+  void Byte(int b) { file_.push_back(char(b)); }
+  void Word(int w) { Byte(w & 0xFF), Byte((w >> 8) & 0xFF); }
+
+  void PacketByte(int b) {
+    packet_.push_back(char(b));
+    if (packet_.size() == 254) Flush();
+  }
+  void Flush() {
+    if (packet_.empty()) return;
+    Byte(int(packet_.size()));
+    file_ += packet_;
+    packet_.clear();
+  }
+
+  void Code(int code) {
+    accumulator_ &= (1u << pending_) - 1;
+    accumulator_ |= uint32_t(code) << pending_;
+    for (pending_ += width_; pending_ >= 8; pending_ -= 8) {
+      PacketByte(int(accumulator_ & 0xFF));
+      accumulator_ >>= 8;
+    }
+    if (nextFree_ > maxCode_ || clearFlag_) {
+      if (clearFlag_) {
+        width_ = 9, maxCode_ = 511, clearFlag_ = false;
+      } else {
+        ++width_;
+        maxCode_ = width_ == 12 ? 4096 : (1 << width_) - 1;
+      }
+    }
+    if (code == 257) {
+      for (; pending_ > 0; pending_ -= 8) {
+        PacketByte(int(accumulator_ & 0xFF));
+        accumulator_ >>= 8;
+      }
+      pending_ = 0;
+      Flush();
+    }
+  }
+
+  void Compress(const std::vector<int>& pixels) {
+    std::vector<int32_t> keys(5003, -1);
+    std::vector<int> codes(5003, 0);
+    width_ = 9, maxCode_ = 511, nextFree_ = 258, clearFlag_ = false;
+    accumulator_ = 0, pending_ = 0;
+    packet_.clear();
+    int prefix = pixels[0];
+    Code(256);
+    for (size_t n = 1; n < pixels.size(); ++n) {
+      const int c = pixels[n];
+      const int32_t key = (c << 12) + prefix;
+      int i = (c << 4) ^ prefix;
+      bool found = keys[size_t(i)] == key;
+      if (!found && keys[size_t(i)] >= 0) {
+        const int d = i == 0 ? 1 : 5003 - i;
+        do {
+          i -= d;
+          if (i < 0) i += 5003;
+          found = keys[size_t(i)] == key;
+        } while (!found && keys[size_t(i)] > 0);
+      }
+      if (found) {
+        prefix = codes[size_t(i)];
+        continue;
+      }
+      Code(prefix);
+      prefix = c;
+      if (nextFree_ < 4096) {
+        codes[size_t(i)] = nextFree_++;
+        keys[size_t(i)] = key;
+      } else {
+        keys.assign(5003, -1);
+        nextFree_ = 258;
+        clearFlag_ = true;
+        Code(256);
+      }
+    }
+    Code(prefix);
+    Code(257);
+  }
+
+  std::string file_, packet_;
+  uint32_t accumulator_ = 0;
+  int pending_ = 0, width_ = 9, maxCode_ = 511, nextFree_ = 258;
+  bool clearFlag_ = false;
+};
+
+// ---- Images -----------------------------------------------------------------------------------
+
+// kZeroRich: mostly 0, 1 and 16, so that strings hashed to slot 0 (key 0: pixel 0 after
+// string 0; pixel 1 after string 16) keep turning up; a key-0 string away from slot 0 ends
+// the probes that reach it and is overwritten by them.
+enum class Kind { kNoise, kFewColours, kFlat, kGradient, kStripes, kRuns, kZeroRich };
+
+// A width x height image of the kind, at `stride` bytes a row (padding bytes hold 0xEE, which
+// the encoder must never read).
+std::vector<uint8_t> MakeImage(Kind kind, int32_t width, int32_t height, int32_t stride,
+                               uint32_t seed) {
+  std::vector<uint8_t> image(size_t(stride) * height, 0xEE);
+  const std::vector<uint8_t> noise = giftest::RandomBytes(size_t(width) * height, seed);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t r = noise[size_t(y) * width + x];
+      uint8_t p = 0;
+      switch (kind) {
+        case Kind::kNoise:
+          p = r;
+          break;
+        case Kind::kFewColours:
+          p = uint8_t(r % 5);
+          break;
+        case Kind::kFlat:
+          p = uint8_t(seed);
+          break;
+        case Kind::kGradient:
+          p = uint8_t((x + 3 * y) & 0xFF);
+          break;
+        case Kind::kStripes:
+          p = uint8_t((x / 7 + y / 3) % 17);
+          break;
+        case Kind::kRuns:
+          p = uint8_t((x * y / 97) % 250 + (r < 8 ? r : 0));
+          break;
+        case Kind::kZeroRich:
+          p = r < 40 ? 0 : r < 140 ? 1 : r < 200 ? 16 : r;
+          break;
+      }
+      image[size_t(y) * stride + x] = p;
+    }
+  return image;
+}
+
+std::string Encoded(const std::vector<uint8_t>& image, int32_t stride, int32_t width,
+                    int32_t height, const std::vector<uint8_t>& palette, bool interlaced,
+                    int16_t transparent) {
+  Handle h = nimbus::EncodeGIF(
+      {image.data(), stride, width, height, palette.data(), interlaced, transparent});
+  std::string bytes = giftest::BlockBytes(h);
+  if (h != nullptr) DisposeHandle(h);
+  return bytes;
+}
+
+uint64_t Fnv1a(const std::string& bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : bytes) hash = (hash ^ uint8_t(c)) * 1099511628211ull;
+  return hash;
+}
+
+const std::vector<uint8_t> kPalette = giftest::RandomBytes(768, 99);
+
+// Every small size, both orders, with and without a transparent colour and row padding.
+TEST(EncoderIdentity, EverySmallImageMatchesTheReference) {
+  ReferenceEncoder reference;
+  for (int32_t height = 1; height <= 11; ++height)
+    for (int32_t width = 1; width <= 40; ++width)
+      for (Kind kind : {Kind::kNoise, Kind::kFewColours, Kind::kFlat})
+        for (int options = 0; options < 4; ++options) {
+          const bool interlaced = options & 1;
+          const int16_t transparent = options & 2 ? int16_t(width % 256) : int16_t(-1);
+          const int32_t stride = width + (options == 3 ? 5 : 0);
+          const auto image = MakeImage(kind, width, height, stride, uint32_t(width * 31 + height));
+          ASSERT_EQ(Encoded(image, stride, width, height, kPalette, interlaced, transparent),
+                    reference.Encode(image.data(), stride, width, height, kPalette.data(),
+                                     interlaced, transparent))
+              << width << "x" << height << " kind " << int(kind) << " options " << options;
+        }
+}
+
+// Images large enough to fill the table many times over (Clear codes at 12 bits), many
+// output growth steps and long probe chains.
+TEST(EncoderIdentity, LargeImagesMatchTheReference) {
+  ReferenceEncoder reference;
+  struct Case {
+    Kind kind;
+    int32_t width, height, padding;
+    bool interlaced;
+  };
+  std::vector<Case> cases = {{Kind::kNoise, 333, 517, 3, true},
+                             {Kind::kGradient, 1000, 700, 24, true},
+                             {Kind::kFlat, 4000, 3, 0, true},
+                             {Kind::kNoise, 1, 65535, 0, false},
+                             {Kind::kFewColours, 65535, 2, 1, true}};
+  for (Kind kind : {Kind::kNoise, Kind::kFewColours, Kind::kGradient, Kind::kStripes, Kind::kRuns,
+                    Kind::kZeroRich})
+    for (bool interlaced : {false, true}) cases.push_back({kind, 1024, 1024, 0, interlaced});
+  for (const Case& c : cases) {
+    const int32_t stride = c.width + c.padding;
+    const auto image = MakeImage(c.kind, c.width, c.height, stride, uint32_t(c.width ^ c.height));
+    const std::string ours = Encoded(image, stride, c.width, c.height, kPalette, c.interlaced, 7);
+    ASSERT_EQ(ours, reference.Encode(image.data(), stride, c.width, c.height, kPalette.data(),
+                                     c.interlaced, 7))
+        << c.width << "x" << c.height << " kind " << int(c.kind);
+  }
+}
+
+// The files of a fixed sweep, as the first encoder wrote them. Holds the bytes even if the
+// reference above and the encoder were ever changed together.
+TEST(EncoderIdentity, SweepGivesTheRecordedFiles) {
+  struct Recorded {
+    Kind kind;
+    int32_t width, height;
+    bool interlaced;
+    int16_t transparent;
+    size_t length;
+    uint64_t hash;
+  };
+  const Recorded recorded[] = {
+#include "encoder_identity_recorded.inc"
+  };
+  const bool print = std::getenv("NIMBUS_PRINT_GIF_RECORDS") != nullptr;
+  const Kind kinds[] = {Kind::kNoise,    Kind::kFewColours, Kind::kFlat,
+                        Kind::kGradient, Kind::kStripes,    Kind::kRuns};
+  const int32_t sides[][2] = {{1, 1}, {3, 2}, {17, 9}, {256, 256}, {1024, 1024}, {5000, 13}};
+  size_t n = 0;
+  for (Kind kind : kinds)
+    for (const auto& side : sides)
+      for (int options = 0; options < 3; ++options) {
+        const bool interlaced = options == 1;
+        const int16_t transparent = options == 2 ? int16_t(200) : int16_t(-1);
+        const auto image = MakeImage(kind, side[0], side[1], side[0], 4242);
+        const std::string file =
+            Encoded(image, side[0], side[0], side[1], kPalette, interlaced, transparent);
+        if (print) {
+          std::printf("{Kind(%d), %d, %d, %s, %d, %zu, 0x%016llxull},\n", int(kind), side[0],
+                      side[1], interlaced ? "true" : "false", transparent, file.size(),
+                      static_cast<unsigned long long>(Fnv1a(file)));
+          continue;
+        }
+        ASSERT_LT(n, std::size(recorded));
+        const Recorded& r = recorded[n++];
+        ASSERT_TRUE(r.kind == kind && r.width == side[0] && r.height == side[1] &&
+                    r.interlaced == interlaced && r.transparent == transparent)
+            << "record " << n << " is for another image";
+        EXPECT_EQ(file.size(), r.length) << n;
+        EXPECT_EQ(Fnv1a(file), r.hash) << n;
+      }
+  if (!print) {
+    EXPECT_EQ(n, std::size(recorded));
+  }
+}
+
+}  // namespace
