@@ -51,15 +51,19 @@ struct CallResult {
   std::string error;  // empty when the routine ran
 };
 
-// A routine of the package as 4D knows it: name, number, parameter kinds, result kind, and
-// which parameters the routine writes (outputs[i] for params[i]).
+// A routine of the package as 4D knows it: name, number, parameter kinds, result kind, which
+// parameters the routine writes (outputs[i] for params[i]) and the parameters' names (names[i],
+// as a 4D method would name its variable, without the "$"; kUnusedParameter for one the
+// routine does not read).
 struct RoutineInfo {
   std::string name;
   int32_t selector;
   std::vector<Kind> params;
   Kind result;
   std::vector<bool> outputs;
+  std::vector<std::string> names;
 };
+inline constexpr const char* kUnusedParameter = "unused";
 // Every routine from 2 to 58, in selector order.
 const std::vector<RoutineInfo>& RoutineCatalog();
 // By name (any case) or decimal number; null when there is no such routine.

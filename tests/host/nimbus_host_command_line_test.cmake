@@ -41,13 +41,25 @@ set(pkg --package ${FAKE_PACKAGE})
 set(block_file ${WORK_DIR}/nimbus_host_block.bin)
 file(WRITE ${block_file} "0123456789")
 
-# The catalog.
+# The catalog, with parameter names.
 expect(list 0 ARGS list
-  SHOWS [[  2  StreamOpen(string, integer, longint, longint, longint, integer, longint) -> longint]]
-        [[  8  StreamReceiveText(longint, out Text, longint, longint) -> longint]]
-        [[ 51  SecondsToDateTime(longint, out date, out longint, longint)]]
-        [[ 58  FileToBlob(Text) -> block]]
+  SHOWS [[  2  StreamOpen(string host, integer remotePort, longint bufferSize, longint unused, longint reuseRef, integer localPort, longint localAddress) -> longint]]
+        [[  8  StreamReceiveText(longint ref, out Text text, longint largest, longint mode) -> longint]]
+        [[ 34  TimerStart()]]
+        [[ 51  SecondsToDateTime(longint seconds, out date date, out longint time, longint gmtFlag)]]
+        [[ 58  FileToBlob(Text fileName) -> block]]
   HIDES [[ 56  ]])
+
+# A routine's entry from the built-in reference, found by name in any case or by number.
+expect(help_routine 0 ARGS help streamOPEN
+  SHOWS "### StreamOpen\n"
+        [[`$ref:=StreamOpen($host;$remotePort;$bufferSize;0;$reuseRef;$localPort;$localAddress)`]]
+        "**Result:** longint" "```4d\n"
+  HIDES "### StreamSendText" "## Server side")
+expect(help_by_number 0 ARGS help 58 SHOWS "### FileToBlob\n" HIDES "### BlobToFile")
+expect(help_usage 0 ARGS help SHOWS "usage:" "help [ROUTINE]")
+expect(help_unknown 2 ARGS help NoSuchRoutine SHOWS "unknown routine NoSuchRoutine")
+expect(help_two 2 ARGS help StreamOpen StreamClose SHOWS "help takes one routine name")
 
 # Results and written parameters of every kind.
 expect(string_copy 0 ARGS ${pkg} call NameCopy [[ab\x01"\x5C]] old 0 0
@@ -78,7 +90,7 @@ expect(options_end 0 ARGS ${pkg} call -- NameCopy --hex x 0 0
 expect(unknown_routine 2 ARGS ${pkg} call NoSuchRoutine
   SHOWS "unknown routine NoSuchRoutine")
 expect(too_few 2 ARGS ${pkg} call NameCopy abc
-  SHOWS "NameCopy takes 4 arguments, not 1: NameCopy(string, out string, out longint, longint)")
+  SHOWS "NameCopy takes 4 arguments, not 1: NameCopy(string name, out string copy, out longint spare, longint unused)")
 expect(bad_longint 2 ARGS ${pkg} call StreamClose 12x
   SHOWS [[argument 1 of StreamClose: "12x" is not a longint]])
 expect(integer_too_big 2 ARGS ${pkg} call StreamSendText 1 t 65536 0 SHOWS "is not an integer")

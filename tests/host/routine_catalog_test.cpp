@@ -1,6 +1,7 @@
 // The routine catalog: one row for every routine number, found by name or number.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 
 #include "host/host.h"
@@ -21,7 +22,18 @@ TEST(RoutineCatalog, EveryNumberFrom2To58But56OnceInOrder) {
     ++expected;
     EXPECT_TRUE(names.insert(info.name).second) << "twice: " << info.name;
     ASSERT_EQ(info.outputs.size(), info.params.size()) << info.name;
+    ASSERT_EQ(info.names.size(), info.params.size()) << info.name;
     for (Kind kind : info.params) EXPECT_NE(kind, Kind::kNone) << info.name;
+    // Names are variable names: letters and digits, and two parameters that are read or
+    // written never share one.
+    std::set<std::string> paramNames;
+    for (const std::string& name : info.names) {
+      EXPECT_FALSE(name.empty()) << info.name;
+      for (char c : name) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << name;
+      if (name != standin::kUnusedParameter) {
+        EXPECT_TRUE(paramNames.insert(name).second) << info.name << " names two " << name;
+      }
+    }
   }
   EXPECT_EQ(expected, 59);
 }

@@ -67,6 +67,7 @@ const char* UsageText() {
          "                        argument per parameter; prints the result and every\n"
          "                        parameter the routine writes\n"
          "  list                  print every routine with its parameters and result\n"
+         "  help [ROUTINE]        this text, or the routine's entry from the reference\n"
          "  run FILE ARG...       run a method script; the arguments are $1, $2 ... (texts)\n"
          "\n"
          "arguments, by the parameter's kind:\n"

@@ -1,4 +1,4 @@
-// The call and list commands.
+// The call, list and help commands.
 #include "commands.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "argument_values.h"
 #include "executable_path.h"
 #include "host/host.h"
+#include "routine_reference.h"
 #include "value_printer.h"
 
 namespace nimbus_host {
@@ -36,6 +37,7 @@ std::string Signature(const RoutineInfo& info) {
     if (i > 0) out += ", ";
     if (info.outputs[i]) out += "out ";
     out += standin::KindName(info.params[i]);
+    out += " " + info.names[i];
   }
   out += ")";
   if (info.result != Kind::kNone) out += " -> " + std::string(standin::KindName(info.result));
@@ -102,6 +104,26 @@ int RunList(const CommandLine& line) {
   for (const RoutineInfo& info : standin::RoutineCatalog()) {
     std::printf("%3d  %s\n", int(info.selector), Signature(info).c_str());
   }
+  return kExitOk;
+}
+
+int RunHelp(const CommandLine& line) {
+  if (line.arguments.empty()) {
+    std::fputs(UsageText(), stdout);
+    return kExitOk;
+  }
+  if (line.arguments.size() > 1) return UsageError("help takes one routine name");
+  const RoutineInfo* info = standin::FindRoutineInfo(line.arguments[0]);
+  if (info == nullptr) {
+    return UsageError("unknown routine " + line.arguments[0] + " (nimbus-host list shows them)");
+  }
+  const std::vector<ReferenceEntry> entries = ParseReference(BuiltInReference());
+  const ReferenceEntry* entry = FindEntry(entries, info->name);
+  if (entry == nullptr) {
+    std::fprintf(stderr, "nimbus-host: the reference has no entry for %s\n", info->name.c_str());
+    return kExitFailure;
+  }
+  std::fputs(entry->text.c_str(), stdout);
   return kExitOk;
 }
 

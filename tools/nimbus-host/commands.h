@@ -10,5 +10,8 @@ namespace nimbus_host {
 int RunCall(const CommandLine& line);
 // list: prints the routine catalog.
 int RunList(const CommandLine& line);
+// help [ROUTINE]: the usage text, or the routine's entry from the routine reference (by name
+// in any case, or number).
+int RunHelp(const CommandLine& line);
 
 }  // namespace nimbus_host

@@ -16,6 +16,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"call", nimbus_host::RunCall},
     {"list", nimbus_host::RunList},
+    {"help", nimbus_host::RunHelp},
     {"run", nimbus_host::RunScript},
 };
 
@@ -27,10 +28,6 @@ int main(int argc, char** argv) {
   if (!nimbus_host::ParseCommandLine(argc, argv, &line, &error)) {
     std::fprintf(stderr, "nimbus-host: %s\n%s", error.c_str(), nimbus_host::UsageText());
     return nimbus_host::kExitUsage;
-  }
-  if (line.command == "help") {
-    std::fputs(nimbus_host::UsageText(), stdout);
-    return nimbus_host::kExitOk;
   }
   for (const Command& command : kCommands) {
     if (line.command == command.name) return command.run(line);
