@@ -1,9 +1,12 @@
 // The conversion modes of the transfer routines, and the translated copies of MacToISO and
-// ISOToMac, against their literal references. Input: the steering byte, a mode byte (bit 7
-// adds a bit above the known ones, which must change nothing), then the text.
+// ISOToMac, against their literal references, and the conversion of a text piece by piece with
+// each piece's unfinished tail held back, against the whole text's. Input: the steering byte,
+// a mode byte (bit 7 adds a bit above the known ones, which must change nothing), then the
+// text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -49,6 +52,43 @@ void CheckMode(const fuzz::Steering& steering, int32_t mode, const std::string& 
   fuzz::DisposeText(text);
 }
 
+// Pieces of 1 to 1000 bytes, each converted without its unfinished tail, which goes in front
+// of the next; the last converted whole. Joined, they must be the whole text's conversion.
+constexpr size_t kPieceSizes[] = {1, 2, 3, 5, 8, 13, 64, 1000};
+
+void CheckPieces(const fuzz::Steering& steering, int32_t mode, const std::string& bytes) {
+  const std::optional<std::string> expected = literal::ApplyConversionMode(bytes, mode);
+  if (!expected.has_value()) return;
+  const size_t size = kPieceSizes[steering.variant % std::size(kPieceSizes)];
+  const std::string what = "mode " + std::to_string(mode) + " in pieces of " +
+                           std::to_string(size) + " of \"" + fuzz::Printable(bytes) + "\"";
+  auto convert = [&](const std::string& piece) {
+    if (piece.empty()) return std::string();
+    FourDText text = fuzz::MakeText(piece);
+    Check(ApplyConversionMode(text, mode), what + ": a piece did not convert");
+    std::string out = fuzz::TextBytes(text);
+    fuzz::DisposeText(text);
+    return out;
+  };
+  std::string got, held;
+  for (size_t at = 0; at < bytes.size(); at += size) {
+    const std::string piece = held + bytes.substr(at, size);
+    if (at + size >= bytes.size()) {
+      held = piece;  // the last piece holds nothing back
+      break;
+    }
+    const int32_t settled = ConversionModeSettledLength(
+        reinterpret_cast<const uint8_t*>(piece.data()), int32_t(piece.size()), mode);
+    Check(settled >= 0 && piece.size() - size_t(settled) <= size_t(kLongestUnfinishedTail),
+          what + ": held back " + std::to_string(int32_t(piece.size()) - settled));
+    got += convert(piece.substr(0, size_t(settled)));
+    held = piece.substr(size_t(settled));
+  }
+  got += convert(held);
+  Check(got == *expected, what + ":\n  got      \"" + fuzz::Printable(got) + "\"\n  expected \"" +
+                              fuzz::Printable(*expected) + "\"");
+}
+
 void CheckTranslatedCopy(const fuzz::Steering& steering, CharTable table,
                          const std::string& bytes) {
   const std::string what = std::string(table == CharTable::kMac2ISO ? "MacToISO" : "ISOToMac") +
@@ -82,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTranslatedCopy(steering, (mode & 1) ? CharTable::kMac2ISO : CharTable::kISO2Mac, bytes);
   } else {
     CheckMode(steering, mode, bytes);
+    if (!steering.limited()) CheckPieces(steering, mode, bytes);
   }
   return 0;
 }

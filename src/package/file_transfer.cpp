@@ -1,7 +1,9 @@
 #include "package/file_transfer.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "net/stream_identity.h"
 #include "net/transfer.h"
 #include "package/file_name.h"
 #include "package/slots.h"
@@ -34,18 +36,55 @@ bool IsEstablished(int16_t state) {
   return state >= StateEstablished && state < StateClosed;
 }
 
-// Reads the next chunk of up to `chunk` bytes into the piece's block. The count read (0 at
-// the end of the file); -1 when the read fails; kBlockFailed when the block cannot grow.
-int32_t ReadChunk(File file, FourDText& piece, int32_t chunk) {
-  SetHandleSize(piece.handle, chunk);
-  if (MemError() != noErr) return kBlockFailed;
+// The unfinished tail of a piece that a conversion cannot settle before it sees the bytes
+// after it (ConversionModeSettledLength): held back, it goes in front of the next piece, so
+// that what the conversion makes of the pieces does not depend on where they end.
+struct HeldTail {
+  uint8_t bytes[kLongestUnfinishedTail];
+  int32_t length = 0;
+};
+
+// Moves the piece's unfinished tail into `tail` and shortens the piece to what is settled.
+void HoldBackTail(FourDText& piece, HeldTail& tail, int32_t mode) {
+  const int8_t state = HGetState(piece.handle);
   HLock(piece.handle);
-  const int32_t n = Files().read(file, *piece.handle, chunk);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(*piece.handle);
+  const int32_t settled = ConversionModeSettledLength(bytes, piece.length, mode);
+  tail.length = std::min(piece.length - settled, kLongestUnfinishedTail);
+  std::memcpy(tail.bytes, bytes + piece.length - tail.length, size_t(tail.length));
+  HSetState(piece.handle, state);
+  piece.length = int16_t(piece.length - tail.length);
+  SetHandleSize(piece.handle, piece.length);  // shrinking a block cannot fail
+}
+
+// Puts the held tail in front of the piece's bytes; false when the block cannot grow.
+bool PutTailInFront(FourDText& piece, HeldTail& tail) {
+  if (tail.length == 0) return true;
+  SetHandleSize(piece.handle, piece.length + tail.length);
+  if (MemError() != noErr) return false;
+  std::memmove(*piece.handle + tail.length, *piece.handle, size_t(piece.length));
+  std::memcpy(*piece.handle, tail.bytes, size_t(tail.length));
+  piece.length = int16_t(piece.length + tail.length);
+  tail.length = 0;
+  return true;
+}
+
+// Reads up to `chunk` bytes of the file into the piece's block, behind the held tail, which
+// the piece then begins with. The count read (0 at the end of the file); -1 when the read
+// fails; kBlockFailed when the block cannot grow.
+int32_t ReadChunk(File file, FourDText& piece, HeldTail& tail, int32_t chunk) {
+  SetHandleSize(piece.handle, tail.length + chunk);
+  if (MemError() != noErr) return kBlockFailed;
+  std::memcpy(*piece.handle, tail.bytes, size_t(tail.length));
+  HLock(piece.handle);
+  const int32_t n = Files().read(file, *piece.handle + tail.length, chunk);
   HUnlock(piece.handle);
-  if (n <= 0) return n < 0 ? -1 : 0;
-  piece.length = int16_t(std::min(n, chunk));
-  if (piece.length < chunk) SetHandleSize(piece.handle, piece.length);
-  return piece.length;
+  piece.length = int16_t(tail.length);
+  tail.length = 0;
+  if (n < 0) return -1;
+  piece.length = int16_t(piece.length + std::min(n, chunk));
+  SetHandleSize(piece.handle, piece.length);
+  return std::min(n, chunk);
 }
 
 // Writes the piece's characters; true when all were written.
@@ -57,6 +96,20 @@ bool WritePiece(File file, const FourDText& piece) {
   const bool written = Files().write(file, *piece.handle, length) == length;
   HSetState(piece.handle, state);
   return written;
+}
+
+// Converts the piece and writes it; false, with *failure set, when either fails.
+bool ConvertAndWrite(File file, FourDText& piece, int32_t mode, int32_t* failure) {
+  if (piece.length == 0) return true;
+  if (!ApplyConversionMode(piece, mode)) {
+    *failure = memFullErr;  // pieces are capped: only a block that cannot be had stops it
+    return false;
+  }
+  if (!WritePiece(file, piece)) {
+    *failure = -1;
+    return false;
+  }
+  return true;
 }
 
 bool SilentTooLong(uint32_t lastData, int32_t timeoutSeconds) {
@@ -87,10 +140,12 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
     return -1;
   }
 
+  // The held tail and the next chunk together stay within what the mode converts.
+  const int32_t convertible = ConvertibleLength(mode);
+  HeldTail tail;
   int32_t status = 0;
   for (;;) {
-    const int32_t n = ReadChunk(file, piece, chunk);
-    if (n == 0) break;  // the whole file is sent
+    const int32_t n = ReadChunk(file, piece, tail, std::min(chunk, convertible - tail.length));
     if (n == kBlockFailed) {
       status = BlockErrorStatus();
       break;
@@ -99,21 +154,26 @@ int32_t StreamSendFile(Slot slot, const FourDText& name, int32_t mode, int32_t c
       status = -1;  // the rest of the file cannot be read, so it cannot be sent whole
       break;
     }
-    if (!ApplyConversionMode(piece, mode)) {
-      status = memFullErr;  // chunks are capped: only a block that cannot be had stops it
-      break;
-    }
-    status = SendTextRecord(stream, piece);
-    if (!stream.Present()) {
-      status = -1;  // released by another process: its slot is no longer ours to query
-      break;
-    }
-    if (status == 0) {
-      const int16_t state = QueryStream(slot, kQueryState);
-      if (!IsEstablished(state)) status = state;
+    const bool atEnd = n == 0;              // what is held back then goes out as it is
+    if (atEnd && piece.length == 0) break;  // the whole file is sent
+    if (!atEnd) HoldBackTail(piece, tail, mode);
+    if (piece.length > 0) {
+      if (!ApplyConversionMode(piece, mode)) {
+        status = memFullErr;  // chunks are capped: only a block that cannot be had stops it
+        break;
+      }
+      status = SendTextRecord(stream, piece);
+      if (!stream.Present()) {
+        status = -1;  // released by another process: its slot is no longer ours to query
+        break;
+      }
+      if (status == 0) {
+        const int16_t state = QueryStream(slot, kQueryState);
+        if (!IsEstablished(state)) status = state;
+      }
     }
     if (!stream.YieldAndCheck()) status = -1;
-    if (status != 0) break;
+    if (status != 0 || atEnd) break;
   }
   Files().close(file);
   DisposeHandle(piece.handle);
@@ -134,10 +194,13 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
     return -1;
   }
 
+  // A held tail and the next receive together stay within what the mode converts.
   const int16_t largest = int16_t(std::min(kLargestFilePiece, ConvertibleLength(mode)));
+  HeldTail tail;
   uint32_t lastData = TickCount();
   int32_t failure = 0;    // why the transfer stopped short, when it did
   bool released = false;  // the time-out released the stream
+  bool intact = true;     // every piece so far was converted and written
   int16_t releaseStatus = 0;
   for (;;) {
     if (!stream.YieldAndCheck()) {
@@ -151,19 +214,22 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
       failure = BlockErrorStatus();
       break;
     }
-    ReceiveIntoText(stream, piece, largest);  // flushes pending output first, which yields
+    // The receive flushes pending output first, which yields.
+    ReceiveIntoText(stream, piece, int16_t(largest - tail.length));
     if (!stream.Present()) {
       failure = -1;
       break;
     }
     if (piece.length > 0) {
       lastData = TickCount();
-      if (!ApplyConversionMode(piece, mode)) {
-        failure = memFullErr;  // pieces are capped: only a block that cannot be had stops it
+      if (!PutTailInFront(piece, tail)) {
+        failure = BlockErrorStatus();
+        intact = false;
         break;
       }
-      if (!WritePiece(file, piece)) {
-        failure = -1;
+      HoldBackTail(piece, tail, mode);
+      if (!ConvertAndWrite(file, piece, mode, &failure)) {
+        intact = false;
         break;
       }
       SetHandleSize(piece.handle, 0);
@@ -174,6 +240,15 @@ int32_t StreamReceiveFile(PackageGlobals* globals, Slot slot, const FourDText& n
       break;
     }
     if (QueryStream(slot, kQueryState) != StateEstablished) break;
+  }
+  // The connection has ended (or gone): what was held back is the end of the data.
+  if (intact && tail.length > 0) {
+    piece.length = 0;
+    if (PutTailInFront(piece, tail)) {
+      ConvertAndWrite(file, piece, mode, &failure);
+    } else if (failure == 0) {
+      failure = BlockErrorStatus();
+    }
   }
   // A close that fails may have lost written bytes.
   if (Files().close(file) != 0 && failure == 0) failure = -1;

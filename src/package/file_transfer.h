@@ -1,7 +1,9 @@
 // Whole files over a stream: StreamSendFile sends a file chunk by chunk, StreamReceiveFile
 // writes what a stream delivers into a file until the connection ends. Both convert each
 // chunk with a conversion mode and yield to other 4D processes on every pass; memory use
-// stays one chunk whatever the file's size.
+// stays one chunk whatever the file's size. A chunk's unfinished tail (a CR an LF may follow,
+// an ampersand an entity may follow) is held back and converted with the next chunk, so the
+// result is that of converting the whole file at once, wherever the chunks end.
 #pragma once
 
 #include <cstdint>

@@ -16,10 +16,14 @@ struct ImageRange {
   int32_t end;
 };
 
-// A block that begins with "GIF8" is a GIF: {0, size}. Otherwise the first FF D8 start marker
-// at an offset above 0 followed by an FF D9 end marker gives {start, end marker + 1}. A start
-// marker at offset 0 (the block is not a picture wrapping a JPEG) or a missing marker gives
-// {0, 0}. Only bytes inside the block are read; a null handle finds nothing.
+// A block that begins with "GIF8" is a GIF: {0, size}. Otherwise the JPEG starts at the first
+// FF D8 start marker at an offset above 0 and ends at its FF D9 end marker: {start, end
+// marker + 1}. The end marker is found by following the JPEG's marker segments by their
+// lengths and reading its entropy-coded data, so that a complete JPEG inside a segment (the
+// thumbnail of an EXIF segment) does not end it; when the bytes after the start marker do not
+// follow that structure, the first FF D9 after it ends the JPEG. A start marker at offset 0
+// (the block is not a picture wrapping a JPEG) or a missing marker gives {0, 0}. Only bytes
+// inside the block are read; a null handle finds nothing.
 ImageRange FindImage(Handle block);
 
 }  // namespace nimbus

@@ -1,7 +1,9 @@
 // ApplyConversionMode: the conversions the transfer routines apply on the wire.
+#include <algorithm>
 #include <initializer_list>
 
 #include "text/char_map.h"
+#include "text/html_decoder.h"
 #include "text/line_breaks.h"
 #include "text/text_block.h"
 
@@ -28,14 +30,20 @@ FourDText RunHTMLBit(const FourDText& text, int32_t bit) {
   return TextToHTML(text, bit == kModeEncodeMarkup ? kMarkupOption : 0);
 }
 
+// The translation of the mode's character-set bits (the identity when it has none).
+CharMap TranslationOf(int32_t mode) {
+  CharMap map = IdentityCharMap();
+  if (mode & kModeMacToISO) map = LoadCharMap(CharTable::kMac2ISO);
+  if (mode & kModeISOToMac) map = ComposeCharMaps(map, LoadCharMap(CharTable::kISO2Mac));
+  return map;
+}
+
 bool ApplyInPlaceBits(FourDText& text, int32_t mode) {
   if ((mode & kInPlaceBits) == 0) return true;
   InPlaceSteps steps;
   CharMap map;
   if (mode & (kModeMacToISO | kModeISOToMac)) {
-    map = IdentityCharMap();
-    if (mode & kModeMacToISO) map = LoadCharMap(CharTable::kMac2ISO);
-    if (mode & kModeISOToMac) map = ComposeCharMaps(map, LoadCharMap(CharTable::kISO2Mac));
+    map = TranslationOf(mode);
     steps.map = &map;
   }
   steps.crToCRLF = (mode & kModeCRToCRLF) != 0;
@@ -84,6 +92,27 @@ int32_t ConversionModeGrowth(int32_t mode) {
 
 int32_t ConversionModeInputCap(int32_t mode) {
   return kMaxTextLength / ConversionModeGrowth(mode);
+}
+
+// Only three conversions read past a byte: CR LF to CR (unless CR to CR LF ran first, which
+// leaves no lone CR), the decoding and the markup option's "& ". Each sees the bytes after the
+// translation. The line steps between the translation and the HTML bit only add or drop LFs
+// after CRs, and the decoder takes neither for part of an entity or reference, so its tail is
+// found on the translated bytes alone. Each tail starts at a CR or an ampersand, where no other
+// conversion's pattern is cut in two, so the earliest of them settles every conversion.
+int32_t ConversionModeSettledLength(const uint8_t* bytes, int32_t count, int32_t mode) {
+  if (count <= 0) return 0;
+  const bool joinsCRLF = (mode & kModeCRLFToCR) && !(mode & kModeCRToCRLF);
+  const int32_t htmlBit = LastHTMLBit(mode);
+  if (!joinsCRLF && htmlBit != kModeDecodeHTML && htmlBit != kModeEncodeMarkup) return count;
+  const CharMap map = TranslationOf(mode);
+  const uint8_t last = map.to[bytes[count - 1]];
+  int32_t settled = count;
+  if (joinsCRLF && last == '\r') settled = count - 1;
+  if (htmlBit == kModeEncodeMarkup && last == '&') settled = count - 1;
+  if (htmlBit == kModeDecodeHTML)
+    settled = std::min(settled, DecodingSettledLength(bytes, count, map));
+  return settled;
 }
 
 }  // namespace nimbus

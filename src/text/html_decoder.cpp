@@ -10,6 +10,8 @@
 //   one byte that is not a letter, "&" or ";". So their matches never overlap, a replacement
 //   never completes another match, and running them one after another gives the same text as
 //   replacing every "&name;" in a single left-to-right pass.
+#include "text/html_decoder.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -212,6 +214,127 @@ int32_t DecodeNamedEntities(uint8_t* text, int32_t count, bool withMarkup) {
   return written;
 }
 
+// ---- Where a piece's decoding is settled --------------------------------------------------
+//
+// Both passes are followed over the piece as they would run on it, the named pass reading the
+// numeric pass's output as it comes. The first token whose outcome could still change with the
+// bytes after the piece ends the settled part: a numeric reference cut short, or an ampersand
+// whose entity window (13 characters, "&amp;" and a name of up to 7 letters with its ";") runs
+// past the end while its outcome is open. Every token starts at an ampersand and holds no other,
+// so cutting there leaves the tokens before it, and the pass positions, as the whole text has
+// them.
+
+constexpr int32_t kLongestReference = 6;  // "&#ddd;"
+constexpr int32_t kEntityWindow = int32_t(kEscapedAmpersand.size() + kLongestPackedName + 1);
+static_assert((kEntityWindow - 1) * kLongestReference + kLongestReference - 1 <=
+              kLongestUnfinishedTail);
+
+// p[0..available) could still grow into a numeric reference: "&", "&#", then up to 3 digits.
+bool MayBecomeReference(const uint8_t* p, int32_t available) {
+  if (available >= kLongestReference || available < 1 || p[0] != kAmpersand) return false;
+  if (available >= 2 && p[1] != '#') return false;
+  for (int32_t k = 2; k < available; ++k) {
+    if (p[k] < '0' || p[k] > '9' || k >= 2 + kMostReferenceDigits) return false;
+  }
+  return true;
+}
+
+bool IsLetter(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The numeric pass's output, one byte at a time, with the raw offset each came from; the last
+// kRingSize bytes are kept for the named pass's window.
+class NumericPassOutput {
+ public:
+  NumericPassOutput(const uint8_t* bytes, int32_t count, const CharMap& before, const CharMap& map)
+      : bytes_(bytes), count_(count), before_(before), map_(map) {}
+
+  // The output byte at index k (k >= produced() - kRingSize); false past the settled output.
+  bool Get(int32_t k, uint8_t* byte) {
+    while (produced_ <= k) {
+      if (!Produce()) return false;
+    }
+    *byte = ring_[k % kRingSize].byte;
+    return true;
+  }
+  int32_t StartOf(int32_t k) const { return ring_[k % kRingSize].start; }
+  // Where the numeric pass stopped: count, or a reference the piece's end cuts short.
+  int32_t openReference() const { return openReference_; }
+
+ private:
+  static constexpr int32_t kRingSize = 16;
+  static_assert(kRingSize >= kEntityWindow);
+
+  bool Produce() {
+    if (raw_ >= count_ || openReference_ < count_) return false;
+    const int32_t start = raw_;
+    uint8_t out;
+    const uint8_t y = before_.to[bytes_[raw_]];
+    if (y != kAmpersand) {
+      out = map_.to[y];
+      ++raw_;
+    } else {
+      uint8_t view[kLongestReference];
+      const int32_t available = std::min(kLongestReference, count_ - raw_);
+      for (int32_t k = 0; k < available; ++k) view[k] = before_.to[bytes_[raw_ + k]];
+      uint8_t value;
+      int32_t length;
+      if (ReadNumericReference(view, available, &value, &length)) {
+        out = map_.to[value];
+        raw_ += length;
+      } else if (MayBecomeReference(view, available)) {
+        openReference_ = raw_;
+        return false;
+      } else {
+        out = map_.to[kAmpersand];
+        ++raw_;
+      }
+    }
+    ring_[produced_ % kRingSize] = {out, start};
+    ++produced_;
+    return true;
+  }
+
+  struct Entry {
+    uint8_t byte;
+    int32_t start;
+  };
+  const uint8_t* bytes_;
+  int32_t count_;
+  const CharMap& before_;
+  const CharMap& map_;
+  int32_t raw_ = 0;
+  int32_t produced_ = 0;
+  int32_t openReference_ = count_;
+  Entry ring_[kRingSize] = {};
+};
+
+// Where the named pass goes on after the ampersand that begins window[0..have), or -1 when the
+// bytes after the window could still change that. The window is whole (kEntityWindow bytes)
+// unless the output ended.
+int32_t NextAfterAmpersand(const uint8_t* window, int32_t have) {
+  int32_t nameStart = 1;
+  if (StartsWith(window, have, kEscapedAmpersand)) {
+    nameStart = int32_t(kEscapedAmpersand.size());
+  } else if (have < int32_t(kEscapedAmpersand.size()) &&
+             std::memcmp(window, kEscapedAmpersand.data(), size_t(have)) == 0) {
+    return -1;  // "&", "&a", "&am" or "&amp" at the end
+  }
+  const int32_t limit = int32_t(kLongestPackedName) + 1;
+  bool lettersOnly = true;
+  int32_t length = 0;
+  for (; length < limit && nameStart + length < have; ++length) {
+    const uint8_t c = window[nameStart + length];
+    if (c == ';') break;
+    lettersOnly = lettersOnly && IsLetter(c);
+  }
+  const bool decided = length == limit || nameStart + length < have || !lettersOnly;
+  if (!decided) return -1;
+  const NamedEntity* entity = MatchNamedEntity(window + nameStart, have - nameStart, true);
+  return entity != nullptr ? nameStart + int32_t(entity->name.size()) + 1 : nameStart;
+}
+
 // ---- Tags ----------------------------------------------------------------------------------
 
 // Copies what lies outside tags: "<" opens a tag and the next ">" closes it. No nesting,
@@ -258,6 +381,24 @@ FourDText HTMLToText(const FourDText& text, int32_t option) {
   }
   TrimBlock(result, size);
   return FourDText{int16_t(size), result};
+}
+
+int32_t DecodingSettledLength(const uint8_t* bytes, int32_t count, const CharMap& before) {
+  const CharMap map = LoadCharMap(CharTable::kISO2Mac);
+  NumericPassOutput output(bytes, count, before, map);
+  uint8_t window[kEntityWindow];
+  for (int32_t at = 0;;) {
+    if (!output.Get(at, &window[0])) return output.openReference();
+    if (window[0] != kAmpersand) {
+      ++at;
+      continue;
+    }
+    int32_t have = 1;
+    while (have < kEntityWindow && output.Get(at + have, &window[have])) ++have;
+    const int32_t next = NextAfterAmpersand(window, have);
+    if (next < 0) return output.StartOf(at);
+    at += next;
+  }
 }
 
 }  // namespace nimbus

@@ -86,4 +86,22 @@ bool ApplyConversionMode(FourDText& text, int32_t mode);
 int32_t ConversionModeGrowth(int32_t mode);
 int32_t ConversionModeInputCap(int32_t mode);
 
+// ---- Converting a long text piece by piece ---------------------------------------------
+//
+// A conversion looks past some bytes before it decides what they become: a CR that an LF may
+// join (CR LF to CR), an ampersand that may start an entity or a numeric reference (decoding,
+// which may read up to 13 characters, "&amp;Aacute;", each of them maybe a reference of up to
+// 6 bytes), an ampersand that a space may follow (the markup option's encoding). A routine that
+// converts a long text piece by piece (a file, a stream) holds such an unfinished tail back and
+// puts it in front of the next piece; the last piece is converted with no tail held back. The
+// results, joined, are then those of converting the whole text at once.
+
+// The most bytes ever held back.
+inline constexpr int32_t kLongestUnfinishedTail = 78;
+
+// How many of the piece's first count bytes the mode converts the same whatever bytes follow
+// them; the other count - answer bytes (at most kLongestUnfinishedTail) are the unfinished
+// tail. The bytes are read as they are, before the mode's conversions.
+int32_t ConversionModeSettledLength(const uint8_t* bytes, int32_t count, int32_t mode);
+
 }  // namespace nimbus

@@ -79,6 +79,84 @@ TEST_F(BlockFilesTest, TheImageFinderReadsOnlyInsideTheBlock) {
   EXPECT_EQ(nimbus::FindImage(nullptr).end, 0);
 }
 
+// A marker segment: FF, the marker, two bytes of length (itself included), the contents.
+std::string Segment(uint8_t marker, const std::string& contents) {
+  const size_t length = contents.size() + 2;
+  return std::string{'\xFF', char(marker), char(length >> 8), char(length & 0xFF)} + contents;
+}
+
+// FF and the byte after it.
+std::string Marker(uint8_t second) {
+  return std::string{'\xFF', char(second)};
+}
+
+// A small JPEG laid out as encoders write one: an EXIF segment whose contents end with a
+// complete thumbnail JPEG, tables, then scans whose entropy-coded data holds stuffed FF 00
+// bytes, restart markers and fill bytes before the next marker.
+std::string CameraJpeg(bool progressive) {
+  const std::string thumbnail = kStart + Segment(0xDB, "q") + Segment(0xDA, "s") + "t" + kEnd;
+  const std::string exif = std::string("Exif\0\0II*\0", 10) + thumbnail;
+  std::string jpeg = kStart + Segment(0xE1, exif) + Segment(0xDB, "tab");
+  jpeg += Segment(0xC0, "frame") + Marker(0x01) + Marker(0xFF) + Segment(0xC4, "huff");
+  jpeg += Segment(0xDA, "scan") + "d" + Marker(0x00) + "a" + Marker(0xD3) + "t" + Marker(0x00);
+  if (progressive) {
+    jpeg += Marker(0xFF) + Segment(0xC4, "h2") + Segment(0xDA, "s2") + "e" + Marker(0x00);
+  }
+  return jpeg + kEnd;
+}
+
+TEST_F(BlockFilesTest, TheJpegFinderFollowsTheSegmentsPastAThumbnail) {
+  const std::string header = PatternBytes(100, 5, true);
+  for (bool progressive : {false, true}) {
+    const std::string jpeg = CameraJpeg(progressive);
+    const int32_t thumbnailEnd = int32_t(header.size() + jpeg.find(kEnd)) + 1;
+    const int32_t end = int32_t(header.size() + jpeg.size()) - 1;
+    // Whole, with bytes behind it that hold markers of their own: the JPEG's own end marker.
+    for (const std::string& trailer : {std::string(), kEnd + kStart + kEnd, std::string("x")}) {
+      Handle block = BlockOf(header + jpeg + trailer);
+      const nimbus::ImageRange range = nimbus::FindImage(block);
+      EXPECT_EQ(range.first, 100);
+      EXPECT_EQ(range.end, end) << progressive << testing::PrintToString(trailer);
+      DisposeHandle(block);
+    }
+    // Every block that ends inside the JPEG breaks its structure: the first end marker, the
+    // thumbnail's, ends it once the block holds it; before that nothing is found.
+    for (size_t cut = 0; cut < jpeg.size(); ++cut) {
+      Handle block = BlockOf(header + jpeg.substr(0, cut));
+      const nimbus::ImageRange range = nimbus::FindImage(block);
+      const bool started = cut >= 2, thumbnail = int32_t(header.size() + cut) > thumbnailEnd;
+      EXPECT_EQ(range.first, started && thumbnail ? 100 : 0) << cut;
+      EXPECT_EQ(range.end, started && thumbnail ? thumbnailEnd : 0) << cut;
+      DisposeHandle(block);
+    }
+  }
+}
+
+TEST_F(BlockFilesTest, BytesThatAreNoWellFormedJpegEndAtTheFirstEndMarker) {
+  const std::string scan = Segment(0xDA, "s") + "data";
+  const std::string wellFormed = Segment(0xE1, "x" + kEnd) + scan + kEnd;
+  const struct {
+    std::string afterStart;  // what follows "h" FF D8
+    int32_t end;
+  } cases[] = {
+      {wellFormed, 3 + int32_t(wellFormed.size()) - 1},                 // well formed: the real end
+      {Marker(0xE1) + std::string("\0\1", 2) + kEnd + scan + kEnd, 8},  // a length below 2
+      {"\xFF\xE1\x7F\xFF" + kEnd + scan + kEnd, 8},                     // a length past the block
+      {"x" + Segment(0xE1, kEnd) + kEnd, 9},                            // no marker after the start
+      {Segment(0xE1, kEnd) + Marker(0x00) + scan + kEnd, 8},            // FF 00 is no marker
+      {Segment(0xE1, kEnd) + kStart + scan + kEnd, 8},                  // nor is a second start
+      {Segment(0xE1, kEnd) + scan + "\xFF", 8},  // the block ends in the data
+      {kEnd + kEnd, 4},                          // end at once: the same either way
+  };
+  for (const auto& c : cases) {
+    Handle block = BlockOf("h" + kStart + c.afterStart);
+    const nimbus::ImageRange range = nimbus::FindImage(block);
+    EXPECT_EQ(range.first, 1) << testing::PrintToString(c.afterStart);
+    EXPECT_EQ(range.end, c.end) << testing::PrintToString(c.afterStart);
+    DisposeHandle(block);
+  }
+}
+
 TEST_F(BlockFilesTest, BlobToFileWritesTheImageOrTheWholeBlock) {
   std::string picture = PatternBytes(10000, 1, true);
   picture.replace(512, 2, kStart).replace(9000, 2, kEnd);

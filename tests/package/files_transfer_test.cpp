@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <random>
 #include <string>
 #include <thread>
 
 #include "net/net_support.h"
 #include "package/files_test_support.h"
+#include "text/literal_substitution.h"
 #include "toolbox/toolbox_testing.h"
 
 namespace nettest {
@@ -18,6 +21,40 @@ namespace {
 using namespace files_test;
 
 const std::string kStart = "\xFF\xD8", kEnd = "\xFF\xD9";
+
+// A text that the conversions read across almost everywhere: CR LF, entities, numeric
+// references (some spelling entity syntax), "&amp;" chains and "& ".
+std::string ConversionFodder(size_t parts, uint32_t seed) {
+  static const char* const kParts[] = {"\r",
+                                       "\n",
+                                       "\r\n",
+                                       "&",
+                                       "& ",
+                                       "&amp;",
+                                       "&lt;",
+                                       "&Aacute;",
+                                       "&#38;",
+                                       "&#59;",
+                                       "&#1",
+                                       "&amp;lt;",
+                                       "&#38;amp;gt;",
+                                       "&Aacute&#59;",
+                                       "amp",
+                                       "lt",
+                                       ";",
+                                       "#",
+                                       "x",
+                                       " ",
+                                       "<",
+                                       "\x8E"};
+  std::mt19937 random(seed);
+  std::string text;
+  for (size_t i = 0; i < parts; ++i) text += kParts[random() % std::size(kParts)];
+  return text;
+}
+
+// The modes whose conversions read past a byte, alone and with others.
+constexpr int32_t kLookingModes[] = {8, 32, 64, 40, 9, 36, 72};
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
@@ -133,6 +170,45 @@ TEST_F(FileTransferTest, ChunksAreConvertedOnTheWayOut) {
   WriteWhole(dir / "html", html);
   html = ReplaceAll(ReplaceAll(ReplaceAll(html, "&", "&amp;"), "<", "&lt;"), ">", "&gt;");
   ExpectSent(dir / "html", html, 16);
+}
+
+TEST_F(FileTransferTest, SentConversionsDoNotDependOnWhereChunksEnd) {
+  const std::string text = ConversionFodder(400, 21);
+  WriteWhole(dir / "fodder", text);
+  for (int32_t mode : kLookingModes) {
+    const std::optional<std::string> whole = nimbus::literal::ApplyConversionMode(text, mode);
+    ASSERT_TRUE(whole.has_value());
+    for (int32_t chunk : {1, 2, 3, 4, 5, 6, 7, 9, 12, 13, 14, 100, 0}) {
+      SCOPED_TRACE("mode " + std::to_string(mode) + " chunk " + std::to_string(chunk));
+      ExpectSent(dir / "fodder", *whole, mode, chunk);
+    }
+  }
+  EXPECT_EQ(State(ref), 8);
+}
+
+TEST_F(FileTransferTest, ReceivedConversionsDoNotDependOnWhereReceivesEnd) {
+  const std::string text = ConversionFodder(150, 22);
+  for (int32_t mode : kLookingModes) {
+    const std::optional<std::string> whole = nimbus::literal::ApplyConversionMode(text, mode);
+    ASSERT_TRUE(whole.has_value());
+    for (size_t size : {1, 2, 3, 5, 7, 13, 100}) {
+      SCOPED_TRACE("mode " + std::to_string(mode) + " pieces of " + std::to_string(size));
+      if (State(ref) != 8) ref = Connected(listener, &peer);
+      int32_t status = kUntouched;
+      // One piece per yield of the receive, so that its receives end where the pieces do.
+      host.StartProcess("receiver", [&] { status = ReceiveFile(dir / "in", mode); });
+      host.StartProcess("sender", [&] {
+        for (size_t at = 0; at < text.size(); at += size) {
+          peer.SendAll(text.substr(at, size));
+          YieldToHost();
+        }
+        peer.Close();
+      });
+      host.RunProcesses();
+      EXPECT_EQ(status, 0);
+      EXPECT_EQ(ReadWhole(dir / "in"), *whole);
+    }
+  }
 }
 
 TEST_F(FileTransferTest, ASeveralMiBFileKeepsMemoryFlatBothWays) {
