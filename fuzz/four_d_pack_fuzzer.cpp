@@ -1,6 +1,7 @@
 // FourDPack itself: sequences of calls with fuzzed selectors and parameter values, in one
 // load of the package, mixed with what the far ends of its connections do, with other 4D
 // processes calling in during its yields, and with allocations and file calls that fail.
+// Texts and blocks take any length up to 32767 bytes (four_d_pack/fuzzed_call.cpp).
 //
 // Every routine runs, over loopback only (four_d_pack/loopback_world.h) and with files kept
 // in memory (four_d_pack/memory_files.h). Routines that wait are ended the way another 4D

@@ -1,5 +1,6 @@
 #include "four_d_pack/fuzzed_call.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,7 +15,14 @@ constexpr int32_t kSelectorPictureToGIF = 46;
 constexpr int kMostParameters = 7;
 constexpr size_t kStringBuffer = 256;
 constexpr size_t kAnyKindBuffer = kStringBuffer + sizeof(FourDText);
-constexpr size_t kLongestContent = 4096;
+constexpr size_t kLongestContent = 4096;  // bytes taken from the input as they are
+constexpr size_t kLongestPattern = 64;    // what a long text repeats
+// Long texts and blocks are often near the lengths that sends, pending output and the
+// conversions' caps turn on, a few bytes either side.
+constexpr int32_t kThresholds[] = {1024,  4095,  4096,  4097,  8191,  10922,
+                                   16384, 31999, 32000, 32001, 32766, 32767};
+constexpr int32_t kThresholdSpread = 5;         // -2 to +2
+constexpr uint8_t kNearThreshold = 192;         // picks below it take a threshold
 constexpr int32_t kLargestPictureExtent = 256;  // keeps a drawing's world small and quick
 constexpr uintptr_t kUntouched = 0x5A5A5A5Au;
 
@@ -72,6 +80,31 @@ Handle BlockWith(const std::string& bytes) {
   return block;
 }
 
+// Any length up to a Text's 32767 bytes, filled by repeating a short fuzzed pattern, so that
+// a short input still reaches the longest Texts.
+std::string LongContent(FuzzedDataProvider& input) {
+  const uint8_t pick = input.ConsumeIntegral<uint8_t>();
+  int32_t length;
+  if (pick < kNearThreshold) {
+    const int32_t count = int32_t(std::size(kThresholds));
+    length = kThresholds[pick % count] + (pick / count) % kThresholdSpread - 2;
+    length = std::clamp(length, int32_t(0), kMaxTextLength);
+  } else {
+    length = input.ConsumeIntegralInRange<int32_t>(0, kMaxTextLength);
+  }
+  std::string pattern = input.ConsumeRandomLengthString(kLongestPattern);
+  if (pattern.empty()) pattern = "x";
+  std::string bytes;
+  bytes.reserve(size_t(length));
+  while (bytes.size() < size_t(length)) bytes += pattern;
+  bytes.resize(size_t(length));
+  return bytes;
+}
+
+// Style 4 of a Text or block: a long one.
+constexpr uint8_t kStyles = 8;
+constexpr uint8_t kLongStyle = 4;
+
 // File names come from a few short ones half of the time, so that what one routine writes
 // another can read.
 std::string FuzzedContent(FuzzedDataProvider& input, bool fileName) {
@@ -83,8 +116,9 @@ std::string FuzzedContent(FuzzedDataProvider& input, bool fileName) {
 
 FourDText FuzzedText(FuzzedDataProvider& input, bool fileName) {
   const uint8_t style = input.ConsumeIntegral<uint8_t>();
-  if (style % 8 == 0) return FourDText{int16_t(style >> 3), nullptr};
-  const std::string bytes = FuzzedContent(input, fileName);
+  if (style % kStyles == 0) return FourDText{int16_t(style >> 3), nullptr};
+  const std::string bytes =
+      style % kStyles == kLongStyle ? LongContent(input) : FuzzedContent(input, fileName);
   int16_t length = int16_t(bytes.size());
   if (style & 0x80) length = input.ConsumeIntegral<int16_t>();  // not what the block holds
   return FourDText{length, BlockWith(bytes)};
@@ -174,7 +208,10 @@ void FuzzedCall::AddParameter(char kind, int index, FuzzedDataProvider& input) {
     }
     case 'B': {
       Handle block = nullptr;
-      if (input.ConsumeIntegral<uint8_t>() % 8 != 0) {
+      const uint8_t style = input.ConsumeIntegral<uint8_t>();
+      if (style % kStyles == kLongStyle) {
+        block = BlockWith(LongContent(input));
+      } else if (style % kStyles != 0) {
         block = BlockWith(input.ConsumeRandomLengthString(kLongestContent));
       }
       if (selector_ == kSelectorPictureToGIF) ClampPictureFrame(block);

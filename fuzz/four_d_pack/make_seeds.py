@@ -25,6 +25,18 @@ KINDS = {
     47: "BLLLLL", 48: "LL", 49: "DLL", 50: "SL", 51: "LDLL", 52: "L", 57: "BT", 58: "T",
 }
 REFERENCE_ROUTINES = set(range(4, 14)) | {40, 42, 43, 44}
+# The lengths a long Text or block is most often near (fuzzed_call.cpp's kThresholds).
+THRESHOLDS = [1024, 4095, 4096, 4097, 8191, 10922, 16384, 31999, 32000, 32001, 32766, 32767]
+
+
+class Long:
+    """A long Text or block: `length` bytes repeating `pattern`."""
+
+    def __init__(self, length, pattern=b"x"):
+        self.length, self.pattern = length, pattern
+
+    def bytes(self):
+        return (self.pattern * (self.length // len(self.pattern) + 1))[: self.length]
 
 
 class Seed:
@@ -96,8 +108,12 @@ class Seed:
                 file_name = index == 1 if selector in (12, 13, 57) else selector == 58
                 self.text(value, file_name)
             elif kind == "B":
-                self.byte(1)
-                self.string(value)
+                if isinstance(value, Long):
+                    self.byte(4)
+                    self.long_content(value)
+                else:
+                    self.byte(1)
+                    self.string(value)
             elif kind == "D":
                 for field in value:
                     self.int16(field)
@@ -111,7 +127,22 @@ class Seed:
             self.byte(224)
             self.longint(value)
 
+    def long_content(self, value):
+        for offset in range(-2, 3):  # near a threshold when it can be, else any length
+            if value.length - offset in THRESHOLDS:
+                self.byte(THRESHOLDS.index(value.length - offset) + 12 * (offset + 2))
+                break
+        else:
+            self.byte(255)
+            self.byte(value.length >> 8)
+            self.byte(value.length & 0xFF)
+        self.string(value.pattern)
+
     def text(self, value, file_name):
+        if isinstance(value, Long):
+            self.byte(4)  # a long text of a repeated pattern
+            self.long_content(value)
+            return
         self.byte(1)  # a block holding the bytes, its length theirs
         if file_name:  # one of the short names "a", "b", "c", or any bytes
             if isinstance(value, str):
@@ -199,13 +230,37 @@ def pictures_queues_dates():
     return s
 
 
+def long_texts():
+    s = Seed()
+    s.call(3, 0, 0, 0, 0, 0, 0, 0)  # StreamListen, port chosen by the system: ref 1
+    s.peer(PEER_CONNECT)
+    s.call(6, 1, 0)  # the waiting stream takes the connection
+    s.call(7, 1, b"HTTP/1.0 200 OK", 1, 0)  # buffered: a pending block exists
+    s.call(7, 1, Long(32100, b"z"), 0, 0)  # past 32000 with what is pending
+    s.call(7, 1, b"pending", 1, 0)
+    s.call(7, 1, Long(32767, b"0123456789"), 1, 0)  # the longest Text, buffered behind
+    s.call(7, 1, Long(4096, b"ab"), 4096, 0)  # a threshold of exactly the pending length
+    s.call(7, 1, Long(4096, b"k"), 1, 0)  # the most that stays pending
+    s.call(7, 1, Long(31999, b"m"), 1, 0)  # flushes it first, then leaves itself
+    s.call(7, 1, Long(32000, b"\r"), 1, 4)  # CR to CR LF would pass 32767
+    s.call(40, 1, Long(32001, b"GIF8pict"), 0, 0)  # a GIF of one byte past a piece
+    s.call(28, Long(4097, b"<&>"), 0)  # TextToHTML past its cap
+    s.call(37, 3, Long(32767, b"q"))  # QueuePush of the longest Text
+    s.call(38, 3)
+    s.call(43, 1, Long(4096, b"d"), 0x7F000001, 0, 0)  # DatagramSend on a stream's reference
+    s.call(8, 1, b"old", 0, 0)
+    s.call(4, 1)
+    s.call(5, 1, 0)
+    return s
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     directory = Path(sys.argv[1])
     directory.mkdir(parents=True, exist_ok=True)
     for make in (listen_then_talk, open_and_receive_a_file, datagrams,
-                 release_from_another_process, pictures_queues_dates):
+                 release_from_another_process, pictures_queues_dates, long_texts):
         (directory / f"scenario-{make.__name__.replace('_', '-')}").write_bytes(make().data())
 
 

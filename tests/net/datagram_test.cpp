@@ -1,4 +1,7 @@
 // UDP datagrams both ways through the entry point, with a peer socket on 127.0.0.1.
+#include <chrono>
+#include <thread>
+
 #include "net/net_support.h"
 
 namespace nettest {
@@ -63,6 +66,27 @@ TEST_F(DatagramTest, NothingWaitingOrOversizedLeavesTheTextAlone) {
   got = Receive("keep");
   EXPECT_EQ(got.result.longint, 0);
   EXPECT_EQ(got.params[1].bytes, std::string(2048, 'y'));
+}
+
+TEST_F(DatagramTest, OnATcpStreamItTakesTheStreamsBytesAsRecvfromDoes) {
+  PeerListener listener;
+  PeerSocket tcpPeer;
+  const int32_t stream = Connected(listener, &tcpPeer);
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes += char('A' + i % 53);
+  tcpPeer.SendAll(bytes);
+  for (int i = 0; i < 500 && Longint("StreamBytesAvailable", {Value::Longint(stream)}) < 3000;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const standin::CallResult got = Receive("old", stream);
+  EXPECT_EQ(got.result.longint, 0);
+  EXPECT_TRUE(got.params[1].bytes == bytes.substr(0, 2048)) << "the stream's first bytes";
+  EXPECT_EQ(got.params[2].longint, 0);  // no sender for a stream's bytes
+  EXPECT_EQ(got.params[3].longint, 0);
+  std::string rest;
+  EXPECT_EQ(NetTest::Receive(stream, &rest), 3000 - 2048);
+  EXPECT_TRUE(rest == bytes.substr(2048)) << "nothing lost, in order";
 }
 
 TEST_F(DatagramTest, BindConflictAnswersZeroAndReferencesBehave) {

@@ -135,6 +135,21 @@ TEST_F(NetFaultsTest, EverySocketIsClosedOnce) {
   EXPECT_EQ(CounterValue(ReleasesClosing), 0);
 }
 
+TEST_F(NetFaultsTest, ABrokenStreamClosedThenReleasedCountsTheReleaseAndClosesOnce) {
+  Calls().closesocket = [](Socket s) {
+    ++gCloses[s];
+    return platform::SystemSocketCalls().closesocket(s);
+  };
+  stream->state = StateBroken;  // as after an exception condition
+  const Socket socket = stream->socket;
+  EXPECT_EQ(CloseStream(&stream), 0);
+  EXPECT_EQ(stream->state, StateBroken);  // states never go down
+  EXPECT_EQ(ReleaseStream(&stream), 0);
+  EXPECT_EQ(gCloses[socket], 1);
+  EXPECT_EQ(CounterValue(ClosesRequested), 1);
+  EXPECT_EQ(CounterValue(ReleasesClosing), 1);  // released in a state other than 14
+}
+
 TEST_F(NetFaultsTest, SocketBuffersAreClampedAndTheSocketNonBlocking) {
   Calls().setsockopt = [](Socket, int32_t, int32_t name, const void* value, int32_t) {
     gOptions[name] = *static_cast<const int32_t*>(value);

@@ -46,6 +46,11 @@ TEST_F(StreamLifecycleTest, RefusedConnectShowsAsBrokenAtThePoll) {
   EXPECT_EQ(Counter(2), 0);
   EXPECT_EQ(Close(ref), 0);
   EXPECT_EQ(State(ref), 20);  // states never go down
+  // Its release counts as one that closes (the state is not 14), without closing again.
+  const int32_t releasesClosing = Counter(5);
+  EXPECT_EQ(Release(ref), 0);
+  EXPECT_EQ(Counter(5), releasesClosing + 1);
+  EXPECT_EQ(OpenCount(), 0);
 }
 
 TEST_F(StreamLifecycleTest, CloseSendsPendingOutputAndClosesOnce) {

@@ -100,6 +100,36 @@ TEST_F(StreamListenTest, PortZeroListensWhereTheSystemChoosesAndAddressesShowIt)
   EXPECT_EQ(Wait(ref, 8, 5), 8);
 }
 
+TEST_F(StreamListenTest, ListensOnPortZeroEachGetAPortOfTheirOwn) {
+  auto localPort = [&](int32_t ref) { return uint16_t(Addresses(ref).params[3].longint); };
+  const int32_t first = Listen(0), second = Listen(0);
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  const uint16_t firstPort = localPort(first), secondPort = localPort(second);
+  EXPECT_NE(firstPort, 0);
+  EXPECT_NE(secondPort, firstPort);
+  PeerSocket toSecond = ConnectTo(secondPort);
+  ASSERT_TRUE(toSecond.valid());
+  EXPECT_EQ(Wait(second, 8, 5), 8);
+  EXPECT_EQ(State(first), 2) << "a connection meant for the second went to the first";
+  ExpectPeerHearsFrom(second, toSecond, "second");
+
+  // A later listen on the port the system chose for the first joins its socket, behind it.
+  const int32_t third = Listen(firstPort);
+  ASSERT_NE(third, 0);
+  EXPECT_EQ(localPort(third), firstPort);
+  PeerSocket a = ConnectTo(firstPort);
+  ASSERT_TRUE(a.valid());
+  YieldOnce();  // the accept pass serves the queue in order
+  EXPECT_EQ(State(first), 8);
+  EXPECT_EQ(State(third), 2);
+  PeerSocket b = ConnectTo(firstPort);
+  ASSERT_TRUE(b.valid());
+  EXPECT_EQ(Wait(third, 8, 5), 8);
+  ExpectPeerHearsFrom(first, a, "first");
+  ExpectPeerHearsFrom(third, b, "third");
+}
+
 TEST_F(StreamListenTest, UnloadClosesListeningSockets) {
   const uint16_t port = UnusedPort();
   ASSERT_EQ(Listen(port), 1);

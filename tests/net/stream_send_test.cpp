@@ -53,6 +53,27 @@ TEST_F(StreamSendTest, PendingLeavesFirstWhenATextWouldPass32000) {
   EXPECT_TRUE(received == pending + big);
 }
 
+TEST_F(StreamSendTest, TextsNear32767AfterAPendingBlockLeaveWholeAndInOrder) {
+  // Once anything was buffered, a text of 32001 to 32767 bytes makes pending plus text pass
+  // 32000 even with nothing left pending; the flush before it happens once.
+  const std::string header = "HTTP/1.0 200 OK";
+  for (const size_t size : {size_t(32100), size_t(32001), size_t(32767)}) {
+    const std::string body(size, char('a' + size % 26));
+    std::string received;
+    std::thread reader([&] { received = peer.Read(header.size() + size); });
+    EXPECT_EQ(Send(ref, header, 1), int32_t(header.size()));
+    EXPECT_EQ(Send(ref, body, 0), 0) << size;
+    reader.join();
+    EXPECT_TRUE(received == header + body) << size;
+    // With a flag the text is buffered alone, and being past 4096 bytes leaves at once.
+    std::thread second([&] { received = peer.Read(size); });
+    EXPECT_EQ(Send(ref, body, 1), 0) << size;
+    second.join();
+    EXPECT_TRUE(received == body) << size;
+  }
+  EXPECT_TRUE(peer.Quiet());
+}
+
 TEST_F(StreamSendTest, EmptyTextFlushesAndNegativeFlagsSend) {
   EXPECT_EQ(Send(ref, "", 1), 0);  // nothing pending: nothing to do
   EXPECT_EQ(Send(ref, "kept", 1), 4);
