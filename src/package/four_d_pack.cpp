@@ -36,7 +36,7 @@ void Unload(Handle* globalsVariable) {
     for (StreamRecord*& slot : globals->slots) {
       if (slot != nullptr) ReleaseStream(&slot);
     }
-    DisposeQueueTable(&globals->queueTable);
+    DisposeQueueTable(globals->queues);
     // The package's code goes away with the unload: nothing can use the record afterwards.
     DisposeHandle(*globalsVariable);
     *globalsVariable = nullptr;

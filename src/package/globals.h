@@ -6,6 +6,7 @@
 
 #include "host/toolbox.h"
 #include "net/stream_record.h"
+#include "queues/queues.h"
 
 namespace nimbus {
 
@@ -16,7 +17,7 @@ constexpr int32_t kLastReference = kSlotCount - 1;
 struct PackageGlobals {
   StreamRecord* slots[kSlotCount];
   int16_t openStreamCount;
-  Handle queueTable;           // owned by the queues; null until the first push
+  QueueStore queues;           // owned by the queues; the table is null until the first push
   int32_t sessionStartStatus;  // 0, or kSessionStartFailed
 };
 

@@ -6,29 +6,33 @@
 namespace nimbus {
 
 namespace {
-Handle TableOf(const RoutineCall& call) {
-  return call.globals != nullptr ? call.globals->queueTable : nullptr;
+// The record's queues, or an empty store that stays empty.
+QueueStore& QueuesOf(const RoutineCall& call, QueueStore& none) {
+  return call.globals != nullptr ? call.globals->queues : none;
 }
 }  // namespace
 
 void RunQueueCount(const RoutineCall& call) {
-  call.ReturnLongint(QueueCount(TableOf(call), call.Longint(1)));
+  QueueStore none{};
+  call.ReturnLongint(QueueCount(QueuesOf(call, none), call.Longint(1)));
 }
 
 void RunQueuePush(const RoutineCall& call) {
   if (call.globals == nullptr) return;
   const FourDText& text = call.Text(2);
-  QueuePush(&call.globals->queueTable, call.Longint(1), text.handle, text.length);
+  QueuePush(call.globals->queues, call.Longint(1), text.handle, text.length);
 }
 
 void RunQueuePop(const RoutineCall& call) {
+  QueueStore none{};
   int16_t length = 0;
-  Handle block = QueuePop(TableOf(call), call.Longint(1), &length);
+  Handle block = QueuePop(QueuesOf(call, none), call.Longint(1), &length);
   call.ReturnText(FourDText{length, block});
 }
 
 void RunQueueClear(const RoutineCall& call) {
-  QueueClear(TableOf(call), call.Longint(1));
+  QueueStore none{};
+  QueueClear(QueuesOf(call, none), call.Longint(1));
 }
 
 }  // namespace nimbus

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "queues/queue_index.h"
 #include "queues/queue_table.h"
 
 namespace nimbus {
@@ -24,20 +25,44 @@ Handle CopyText(Handle text, int32_t length) {
   return copy;
 }
 
-// The entry of a key, made from a free entry or by growing the table; kNoEntry when the
-// table cannot grow (the table is then unchanged).
-int32_t EntryForPush(Handle table, int32_t key) {
-  int32_t index = FindEntry(table, key);
+// Rebuilds a dropped index when there is a table and a block for it. Answers whether the
+// queues have an index now; without one, look-ups scan the table.
+bool EnsureIndex(QueueStore& queues) {
+  if (queues.index == nullptr && queues.table != nullptr)
+    queues.index = BuildQueueIndex(queues.table, 1, 1);
+  return queues.index != nullptr;
+}
+
+void DisposeIndex(QueueStore& queues) {
+  if (queues.index != nullptr) DisposeHandle(queues.index);
+  queues.index = nullptr;
+}
+
+// The entry in use with this key, or kNoEntry.
+int32_t LookUp(QueueStore& queues, int32_t key) {
+  if (queues.table == nullptr) return kNoEntry;
+  return EnsureIndex(queues) ? IndexedEntry(queues.index, key) : FindEntry(queues.table, key);
+}
+
+// The entry of a key, made from the lowest free entry or by growing the table; kNoEntry when
+// the table cannot grow (the table is then unchanged).
+int32_t EntryForPush(QueueStore& queues, int32_t key) {
+  int32_t index = LookUp(queues, key);
   if (index != kNoEntry) return index;
-  index = FindFreeEntry(table);
+  Handle table = queues.table;
+  const int32_t count = EntryCount(table);
+  // Room for the key and for the entry the table may grow by; an index that cannot grow
+  // is dropped, and the table is scanned instead.
+  if (queues.index != nullptr) queues.index = ReserveQueueIndex(queues.index, count + 1);
+  index = queues.index != nullptr ? TakeLowestFreeEntry(queues.index) : FindFreeEntry(table);
   if (index == kNoEntry) {
-    const int32_t count = EntryCount(table);
     SetHandleSize(table, TableSize(count + 1));
     if (MemError() != noErr) return kNoEntry;
     SetEntryCount(table, count + 1);
     index = count;
   }
   WriteEntry(table, index, QueueEntry{key, 0, nullptr, nullptr});
+  if (queues.index != nullptr) IndexKey(queues.index, key, index);
   return index;
 }
 
@@ -53,13 +78,12 @@ void DisposeMessages(Handle firstNode) {
 
 }  // namespace
 
-int32_t QueueCount(Handle queueTable, int32_t key) {
-  if (queueTable == nullptr) return 0;
-  const int32_t index = FindEntry(queueTable, key);
-  return index == kNoEntry ? 0 : ReadEntry(queueTable, index).messageCount;
+int32_t QueueCount(QueueStore& queues, int32_t key) {
+  const int32_t index = LookUp(queues, key);
+  return index == kNoEntry ? 0 : ReadEntry(queues.table, index).messageCount;
 }
 
-void QueuePush(Handle* queueTable, int32_t key, Handle text, int32_t length) {
+void QueuePush(QueueStore& queues, int32_t key, Handle text, int32_t length) {
   // Every allocation comes before the first change to the queues, so running out of memory
   // at any step leaves them as they were.
   Handle copy = CopyText(text, length);
@@ -69,23 +93,28 @@ void QueuePush(Handle* queueTable, int32_t key, Handle text, int32_t length) {
     DisposeHandle(copy);
     return;
   }
-  if (*queueTable == nullptr) {
-    Handle table = NewHandleClear(TableSize(0));
-    if (table == nullptr) {
+  const bool newTable = queues.table == nullptr;
+  if (newTable) {
+    queues.table = NewHandleClear(TableSize(0));
+    if (queues.table == nullptr) {
       DisposeHandle(node);
       DisposeHandle(copy);
       return;
     }
-    *queueTable = table;
   }
-  Handle table = *queueTable;
-  const int32_t index = EntryForPush(table, key);
+  const int32_t index = EntryForPush(queues, key);
   if (index == kNoEntry) {
     DisposeHandle(node);
     DisposeHandle(copy);
+    if (newTable) {  // back to no table at all
+      DisposeIndex(queues);
+      DisposeHandle(queues.table);
+      queues.table = nullptr;
+    }
     return;
   }
 
+  Handle table = queues.table;
   WriteNode(node, MessageNode{nullptr, copy});
   QueueEntry entry = ReadEntry(table, index);
   if (entry.lastMessage != nullptr) {
@@ -99,12 +128,12 @@ void QueuePush(Handle* queueTable, int32_t key, Handle text, int32_t length) {
   WriteEntry(table, index, entry);
 }
 
-Handle QueuePop(Handle queueTable, int32_t key, int16_t* length) {
+Handle QueuePop(QueueStore& queues, int32_t key, int16_t* length) {
   *length = 0;
-  if (queueTable == nullptr) return nullptr;
-  const int32_t index = FindEntry(queueTable, key);
+  const int32_t index = LookUp(queues, key);
   if (index == kNoEntry) return nullptr;
-  QueueEntry entry = ReadEntry(queueTable, index);
+  Handle table = queues.table;
+  QueueEntry entry = ReadEntry(table, index);
   if (entry.messageCount <= 0 || entry.firstMessage == nullptr) return nullptr;
 
   Handle node = entry.firstMessage;
@@ -116,7 +145,7 @@ Handle QueuePop(Handle queueTable, int32_t key, int16_t* length) {
     entry.lastMessage = nullptr;
     entry.messageCount = 0;
   }
-  WriteEntry(queueTable, index, entry);
+  WriteEntry(table, index, entry);
   DisposeHandle(node);
 
   // Copies never pass kMaxTextLength, so the size fits the Text's 16-bit length.
@@ -124,17 +153,21 @@ Handle QueuePop(Handle queueTable, int32_t key, int16_t* length) {
   return contents.text;
 }
 
-void QueueClear(Handle queueTable, int32_t key) {
-  if (queueTable == nullptr) return;
-  const int32_t index = FindEntry(queueTable, key);
+void QueueClear(QueueStore& queues, int32_t key) {
+  const int32_t index = LookUp(queues, key);
   if (index == kNoEntry) return;
   // The entry is copied out, so disposing of the messages holds no pointer into the table.
-  DisposeMessages(ReadEntry(queueTable, index).firstMessage);
-  WriteEntry(queueTable, index, QueueEntry{0, kFreeEntry, nullptr, nullptr});
+  DisposeMessages(ReadEntry(queues.table, index).firstMessage);
+  WriteEntry(queues.table, index, QueueEntry{0, kFreeEntry, nullptr, nullptr});
+  if (queues.index != nullptr) {
+    UnindexKey(queues.index, key);
+    AddFreeEntry(queues.index, index);
+  }
 }
 
-void DisposeQueueTable(Handle* queueTable) {
-  Handle table = *queueTable;
+void DisposeQueueTable(QueueStore& queues) {
+  DisposeIndex(queues);
+  Handle table = queues.table;
   if (table == nullptr) return;
   const int32_t count = EntryCount(table);
   for (int32_t i = 0; i < count; ++i) {
@@ -142,7 +175,7 @@ void DisposeQueueTable(Handle* queueTable) {
     if (entry.messageCount >= 0) DisposeMessages(entry.firstMessage);
   }
   DisposeHandle(table);
-  *queueTable = nullptr;
+  queues.table = nullptr;
 }
 
 }  // namespace nimbus

@@ -73,4 +73,31 @@ TEST_F(QueuesPackageTest, UnloadWithMessagesQueuedLeavesNothingBehind) {
   EXPECT_EQ(TBTest_LiveHandles() - beforeRun, leftByEmptyRun);
 }
 
+// Thousands of keys, so that the table and its index grow many times, with cleared entries
+// reused: unload still frees every block, and the next load starts with no queues.
+TEST_F(QueuesPackageTest, UnloadAfterManyKeysLeavesNothingBehind) {
+  host.Unload();
+  const int32_t beforeEmptyRun = TBTest_LiveHandles();
+  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+  host.Unload();
+  const int32_t leftByEmptyRun = TBTest_LiveHandles() - beforeEmptyRun;
+
+  const int32_t beforeRun = TBTest_LiveHandles();
+  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+  for (int32_t key = 0; key < 3000; ++key) Push(key * 131 - 5000, "m" + std::to_string(key));
+  for (int32_t key = 0; key < 3000; key += 3)
+    host.Call("QueueClear", {Value::Longint(key * 131 - 5000)});
+  for (int32_t key = 0; key < 500; ++key) Push(1 << 20 | key, "new");
+  EXPECT_EQ(Count(131 - 5000), 1);
+  EXPECT_EQ(Count(-5000), 0);
+  EXPECT_EQ(Pop(2 * 131 - 5000).bytes, "m2");
+  EXPECT_EQ(Count(1 << 20 | 499), 1);
+  host.Unload();
+  EXPECT_EQ(TBTest_LiveHandles() - beforeRun, leftByEmptyRun);
+
+  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+  EXPECT_EQ(Count(131 - 5000), 0);
+  EXPECT_TRUE(Pop(1 << 20).isNull);
+}
+
 }  // namespace
