@@ -142,6 +142,12 @@ Method Answer
   $ref:=$1
   $site:=$2
   $cr:=Char(13)
+  // The client, taken while it is connected: one that hangs up before the answer is
+  // complete has no peer address any more.
+  StreamAddresses($ref;$remote;$remotePort;$localPort;$unused;$local)
+  If ($remotePort<0)
+    $remotePort:=$remotePort+65536  // ports come back as signed integers
+  End if
   $head:=$4
   $line:=$head
   If (Position($cr;$line)>0)
@@ -199,10 +205,6 @@ Method Answer
     End if
   End if
 
-  StreamAddresses($ref;$remote;$remotePort;$localPort;$unused;$local)
-  If ($remotePort<0)
-    $remotePort:=$remotePort+65536  // ports come back as signed integers
-  End if
   $0:=AddressToName($remote;2;0)+":"+String($remotePort)+" \""+$line+"\" "+String($code)+" "+String($length)
 End method
 

@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """The examples run by nimbus-host, with real clients and servers that no one here wrote.
 
-  examples_test.py NIMBUS_HOST EXAMPLES_DIR [unittest arguments]
+  examples_test.py [--emulator COMMAND] NIMBUS_HOST EXAMPLES_DIR [unittest arguments]
+
+With --emulator (the Windows build: --emulator wine) nimbus-host runs under that command,
+with real Winsock; its console output is read back with CR LF line ends turned into LF, and
+every time limit is multiplied by SLOW_FACTOR (default 4).
 
 - serve.4dm answers curl (headers and bodies checked byte for byte against the site's
   files), Python's http.client, and headless Chromium, whose screenshot of the bundled page
@@ -25,10 +29,23 @@ import time
 import unittest
 import zlib
 
-HOST = None
+HOST = None          # the command that runs nimbus-host: [emulator..., program]
+EMULATED = False     # nimbus-host is a Windows program run by an emulator
+SLOW = 1             # how much longer everything may take under the emulator
 EXAMPLES = None
 SITE = None
 TIMEOUT = 60
+
+
+def limit(seconds):
+    """A time limit, stretched when nimbus-host runs under an emulator."""
+    return seconds * SLOW
+
+
+def console(data):
+    """nimbus-host's output as the Linux build writes it: a Windows program's console text
+    mode writes every LF as CR LF, and turning each CR LF back into LF undoes exactly that."""
+    return data.replace(b"\r\n", b"\n") if EMULATED else data
 
 
 def free_port(kind=socket.SOCK_STREAM):
@@ -47,16 +64,21 @@ def write(path, data):
         f.write(data)
 
 
+def run_host(*args, timeout=TIMEOUT):
+    run = subprocess.run([*HOST, *map(str, args)], capture_output=True, timeout=limit(timeout))
+    run.stdout, run.stderr = console(run.stdout), console(run.stderr)
+    return run
+
+
 def run_script(path, *args, timeout=TIMEOUT):
-    return subprocess.run([HOST, "run", path, *map(str, args)], capture_output=True,
-                          timeout=timeout)
+    return run_host("run", path, *args, timeout=timeout)
 
 
 class RunningScript:
     """A script running in the background, its output lines collected as they come."""
 
     def __init__(self, path, *args):
-        self.process = subprocess.Popen([HOST, "run", path, *map(str, args)],
+        self.process = subprocess.Popen([*HOST, "run", path, *map(str, args)],
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.lines = []
         self.condition = threading.Condition()
@@ -65,12 +87,13 @@ class RunningScript:
 
     def _read(self):
         for raw in self.process.stdout:
+            line = console(raw).decode("latin-1")
             with self.condition:
-                self.lines.append(raw.decode("latin-1").rstrip("\n"))
+                self.lines.append(line[:-1] if line.endswith("\n") else line)
                 self.condition.notify_all()
 
     def wait_for_line(self, pattern, timeout=10):
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + limit(timeout)
         with self.condition:
             while True:
                 for line in self.lines:
@@ -83,13 +106,13 @@ class RunningScript:
 
     def finish(self, timeout=TIMEOUT):
         try:
-            code = self.process.wait(timeout)
+            code = self.process.wait(limit(timeout))
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
             raise
         self.reader.join(5)
-        errors = self.process.stderr.read().decode("latin-1")
+        errors = console(self.process.stderr.read()).decode("latin-1")
         self.process.stdout.close()
         self.process.stderr.close()
         return code, errors
@@ -105,7 +128,7 @@ class RunningScript:
 
 
 def wait_until_listening(port, timeout=10):
-    deadline = time.monotonic() + timeout
+    deadline = time.monotonic() + limit(timeout)
     while time.monotonic() < deadline:
         try:
             with socket.create_connection(("127.0.0.1", port), timeout=1):
@@ -176,7 +199,7 @@ class ServerTest(unittest.TestCase):
     def setUpClass(cls):
         cls.port = free_port()
         cls.server = RunningScript(os.path.join(EXAMPLES, "serve.4dm"), cls.port, "",
-                                   cls.REQUESTS, 60, 4)
+                                   cls.REQUESTS, limit(60), 4)
         cls.server.wait_for_line(r"^serving .* at http://127\.0\.0\.1:%d/" % cls.port)
         wait_until_listening(cls.port)
         cls.made = 0
@@ -189,9 +212,10 @@ class ServerTest(unittest.TestCase):
         ServerTest.made += 1
         with tempfile.TemporaryDirectory() as folder:
             head, body = os.path.join(folder, "head"), os.path.join(folder, "body")
-            subprocess.run(["curl", "-s", "--max-time", "20", "--path-as-is", "-D", head, "-o",
-                            body, *options, "http://127.0.0.1:%d%s" % (self.port, path)],
-                           check=True, timeout=30)
+            subprocess.run(["curl", "-s", "--max-time", str(limit(20)), "--path-as-is", "-D",
+                            head, "-o", body, *options,
+                            "http://127.0.0.1:%d%s" % (self.port, path)],
+                           check=True, timeout=limit(30))
             return read(head), read(body) if os.path.exists(body) else b""
 
     def check_head(self, head, status, content_type, length):
@@ -237,7 +261,7 @@ class ServerTest(unittest.TestCase):
 
     def test_d_python_http_client_reads_pages_and_heads(self):
         expected = read(os.path.join(SITE, "index.html"))
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=limit(20))
         connection.request("GET", "/index.html?from=python")
         response = connection.getresponse()
         self.assertEqual((response.status, response.reason), (200, "OK"))
@@ -245,7 +269,7 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(response.read(), expected)
         connection.close()
         ServerTest.made += 1
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=limit(20))
         connection.request("HEAD", "/notes.txt")
         response = connection.getresponse()
         self.assertEqual(int(response.getheader("Content-Length")),
@@ -259,7 +283,7 @@ class ServerTest(unittest.TestCase):
         results = []
 
         def fetch():
-            connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
+            connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=limit(20))
             connection.request("GET", "/bytes.bin")
             results.append(connection.getresponse().read())
             connection.close()
@@ -268,7 +292,7 @@ class ServerTest(unittest.TestCase):
         for thread in threads:
             thread.start()
         for thread in threads:
-            thread.join(30)
+            thread.join(limit(30))
         ServerTest.made += 4
         self.assertEqual(results, [expected] * 4)
 
@@ -294,7 +318,7 @@ class BrowserTest(unittest.TestCase):
         browser = shutil.which("chromium")
         self.assertIsNotNone(browser, "chromium is not installed (scripts/install-deps.sh)")
         port = free_port()
-        server = RunningScript(os.path.join(EXAMPLES, "serve.4dm"), port, "", 0, 60, 8)
+        server = RunningScript(os.path.join(EXAMPLES, "serve.4dm"), port, "", 0, limit(60), 8)
         try:
             server.wait_for_line(r"^serving ")
             wait_until_listening(port)
@@ -307,7 +331,7 @@ class BrowserTest(unittest.TestCase):
                                 "--disable-sync", "--user-data-dir=" + profile,
                                 "--screenshot=" + shot, "--window-size=800,600",
                                 "http://127.0.0.1:%d/" % port],
-                               capture_output=True, timeout=90, check=False)
+                               capture_output=True, timeout=limit(90), check=False)
                 self.assertTrue(os.path.exists(shot), "no screenshot")
                 width, height, pixels = read_png(shot)
         finally:
@@ -461,7 +485,7 @@ class RunCommandTest(unittest.TestCase):
         code, out, err = self.run_text("LOG($1+\"|\"+$2+\"|\"+String(Count parameters))\n",
                                        "one", "--two")
         self.assertEqual((code, out, err), (0, "one|--two|2\n", ""))
-        run = subprocess.run([HOST, "run"], capture_output=True, timeout=TIMEOUT)
+        run = run_host("run")
         self.assertEqual(run.returncode, 2)
         run = run_script("/nonexistent/script.4dm")
         self.assertEqual(run.returncode, 1)
@@ -470,6 +494,13 @@ class RunCommandTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    HOST, EXAMPLES = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    arguments = sys.argv[1:]
+    emulator = []
+    if arguments[:1] == ["--emulator"]:
+        emulator, arguments = arguments[1].split(), arguments[2:]
+    EMULATED = bool(emulator)
+    SLOW = int(os.environ.get("SLOW_FACTOR", "4")) if EMULATED else 1
+    HOST = emulator + [os.path.abspath(arguments[0])]
+    EXAMPLES = os.path.abspath(arguments[1])
     SITE = os.path.join(EXAMPLES, "site")
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    unittest.main(argv=[sys.argv[0]] + arguments[2:], verbosity=2)
