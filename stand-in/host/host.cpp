@@ -1,6 +1,7 @@
 // The stand-in 4D host: the package's life cycle, routine calls and cooperative processes.
 #include "host.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "library_loader.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kEntryPointName = "FourDPack";
 constexpr const char* kResourceFileName = "Nimbus.RSR";
+constexpr int64_t kNanosecondsPerTick = 1000000000 / 60;  // rounded down: 16 666 666
 
 std::string ResourceFileBeside(const std::string& packagePath) {
   return (std::filesystem::path(packagePath).parent_path() / kResourceFileName).string();
@@ -78,7 +80,7 @@ bool Host::Load(const std::string& packagePath, const std::string& resourcePath)
 void Host::Unload() {
   Impl& d = *impl_;
   if (!loaded()) return;
-  if (!d.scheduler.onMainThread()) {
+  if (!d.scheduler.inMainProcess()) {
     d.lastError = "the package can only be unloaded from the main process";
     return;
   }
@@ -140,6 +142,11 @@ void Host::StartProcess(const std::string& name, std::function<void()> body) {
 
 void Host::RunProcesses() {
   impl_->scheduler.RunUntilAllFinished();
+}
+
+void Host::DelayProcess(int32_t ticks) {
+  TBHost_PumpMessages();
+  impl_->scheduler.Delay(std::chrono::nanoseconds(int64_t{ticks} * kNanosecondsPerTick));
 }
 
 int32_t Host::processCount() const {

@@ -101,17 +101,21 @@ class Host {
   // The globals variable 4D keeps for the package.
   Handle* globalsVariable();
 
-  // Cooperative processes. The thread that made the Host is the main process. StartProcess
-  // registers a process that begins running at the next yield of the current process (or
-  // at RunProcesses); each YieldToHost passes control round-robin to the next unfinished
-  // process and returns when control comes back. RunProcesses (main process only) runs
-  // until every process started has finished, the main process taking part in the
-  // rotation and idle-pumping messages.
+  // Cooperative processes. The thread that made the Host is the main process; every other
+  // process is a fiber of that thread, so exactly one runs at a time. StartProcess registers
+  // a process, ready at once; it begins at its first turn. Each YieldToHost pumps messages
+  // and passes the turn to the next ready process, in the order they became ready, and
+  // returns when the turn comes back; with no other process ready it returns at once.
+  // DelayProcess takes the current process off the ready list for `ticks` sixtieths of a
+  // second (not less; 0 or less is a yield). When no process is ready, the host sleeps until
+  // the earliest deadline or the next window message. RunProcesses (main process only)
+  // waits until every process started has finished.
   void StartProcess(const std::string& name, std::function<void()> body);
   void RunProcesses();
+  void DelayProcess(int32_t ticks);
   int32_t processCount() const;  // processes started and not finished
-  // True while Unload or the destructor winds processes down: a body that waits in a loop
-  // should stop when it sees this.
+  // True while Unload or the destructor winds processes down (delayed processes are woken,
+  // and a delay is only a yield): a body that waits in a loop should stop when it sees this.
   bool stopping() const;
 
  private:

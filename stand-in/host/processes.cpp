@@ -1,156 +1,216 @@
-// Cooperative processes as threads handing a baton.
+// Cooperative processes as fibers of one thread, with a ready list, deadlines and an idle
+// sleep that lasts until a deadline or a window message.
 #include "processes.h"
 
+#include <algorithm>
 #include <atomic>
 
+#include "fibers.h"
 #include "toolbox/host_services.h"
 
 namespace standin {
 namespace {
 
-constexpr size_t kMainProcess = 0;
-constexpr int32_t kIdleWaitMs = 10;
+// A sleeping host wakes at least this often to look again, whatever it waits for.
+constexpr int32_t kLongestSleepMs = 1000;
+// What a process with no other reason to stop is given when the host has nothing at all to
+// wait for (it cannot happen while the bookkeeping is right; the host then keeps looking).
+constexpr int32_t kNothingToWaitForMs = 10;
 
 // The toolbox's yield handler is one plain function; it reaches the scheduler through here.
 std::atomic<ProcessScheduler*> activeScheduler{nullptr};
 
 void OnYield() {
-  if (ProcessScheduler* scheduler = activeScheduler.load()) scheduler->PassBaton();
+  if (ProcessScheduler* scheduler = activeScheduler.load(std::memory_order_acquire)) {
+    scheduler->Yield();
+  }
 }
 
 }  // namespace
 
-ProcessScheduler::ProcessScheduler() {
+ProcessScheduler::ProcessScheduler() : thread_(std::this_thread::get_id()) {
   auto main = std::make_unique<Process>();
   main->name = "main";
-  main->threadId = std::this_thread::get_id();
+  main->owner = this;
+  main->state = State::kRunning;
+  main->fiber = AdoptThreadFiber();
+  main_ = running_ = main.get();
   processes_.push_back(std::move(main));
-  activeScheduler.store(this);
+  activeScheduler.store(this, std::memory_order_release);
   TBHost_SetYieldHandler(&OnYield);
 }
 
 ProcessScheduler::~ProcessScheduler() {
-  if (onMainThread()) WindDown();
+  if (inMainProcess()) WindDown();
   ProcessScheduler* self = this;
   if (activeScheduler.compare_exchange_strong(self, nullptr)) TBHost_SetYieldHandler(nullptr);
-  JoinFinished();
+  // Only processes that never began (or whose fiber could not be made) can be left here.
+  for (const auto& process : processes_) {
+    if (process.get() != main_) DeleteFiber(process->fiber);
+  }
+  ReleaseThreadFiber(main_->fiber);
+}
+
+bool ProcessScheduler::inMainProcess() const {
+  return onOwnThread() && running_ == main_;
 }
 
 void ProcessScheduler::Start(const std::string& name, std::function<void()> body) {
-  std::lock_guard<std::mutex> lock(mutex_);
   auto process = std::make_unique<Process>();
   process->name = name;
   process->body = std::move(body);
-  const size_t index = processes_.size();
-  Process* p = process.get();
+  process->owner = this;
+  process->state = State::kReady;
+  ready_.push_back(process.get());
   processes_.push_back(std::move(process));
-  // The new thread waits for the baton under mutex_, which we hold until its id is set.
-  p->thread = std::thread([this, index] { ProcessMain(index); });
-  p->threadId = p->thread.get_id();
+  ++unfinished_;
 }
 
-void ProcessScheduler::ProcessMain(size_t index) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  batonMoved_.wait(lock, [&] { return holder_ == index; });
-  Process& self = *processes_[index];
-  const bool run = !stopping_;
-  lock.unlock();
-  if (run) {
-    try {
-      self.body();
-    } catch (...) {
-      // A process that throws ends there; the others go on.
-    }
+bool ProcessScheduler::Yield() {
+  if (!onOwnThread() || main_->fiber == nullptr) return false;
+  if (!delayed_.empty()) {
+    const Clock::time_point now = Clock::now();
+    if (now >= earliestDeadline_) WakeDue(now);
   }
-  lock.lock();
-  self.finished = true;
-  holder_ = NextUnfinishedAfter(index);  // the main process never finishes: there is one
-  ++passes_;
-  batonMoved_.notify_all();
-}
-
-size_t ProcessScheduler::NextUnfinishedAfter(size_t index) const {
-  const size_t count = processes_.size();
-  for (size_t step = 1; step <= count; ++step) {
-    const size_t candidate = (index + step) % count;
-    if (!processes_[candidate]->finished) return candidate;
-  }
-  return kMainProcess;
-}
-
-bool ProcessScheduler::OthersUnfinished() const {
-  for (size_t i = 1; i < processes_.size(); ++i) {
-    if (!processes_[i]->finished) return true;
-  }
-  return false;
-}
-
-bool ProcessScheduler::PassBaton() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  const size_t me = holder_;
-  if (processes_[me]->threadId != std::this_thread::get_id()) return false;
-  const size_t next = NextUnfinishedAfter(me);
-  if (next == me) return false;
-  holder_ = next;
-  ++passes_;
-  batonMoved_.notify_all();
-  batonMoved_.wait(lock, [&] { return holder_ == me; });
+  if (ready_.empty()) return false;
+  running_->state = State::kReady;
+  ready_.push_back(running_);
+  Schedule();
   return true;
 }
 
+void ProcessScheduler::Delay(Clock::duration duration) {
+  if (!onOwnThread() || main_->fiber == nullptr) return;
+  if (duration <= Clock::duration::zero() || stopping_) {
+    Yield();
+    return;
+  }
+  Process* self = running_;
+  self->state = State::kDelayed;
+  self->deadline = Clock::now() + duration;
+  delayed_.push_back(self);
+  earliestDeadline_ = std::min(earliestDeadline_, self->deadline);
+  Schedule();
+}
+
 void ProcessScheduler::RunUntilAllFinished() {
-  if (!onMainThread()) return;
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!OthersUnfinished()) break;
-    }
-    TBHost_PumpMessages();
-    if (!PassBaton()) TBHost_WaitMessages(kIdleWaitMs);
+  if (!inMainProcess() || main_->fiber == nullptr) return;
+  while (unfinished_ > 0) {
+    main_->state = State::kWaiting;
+    Schedule();  // back when the last other process has finished
   }
   TBHost_PumpMessages();  // what the last process posted before it ended
-  JoinFinished();
+  ReapFinished();
 }
 
 void ProcessScheduler::WindDown() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
+  if (!inMainProcess()) return;
+  stopping_ = true;
+  for (Process* process : delayed_) {
+    process->state = State::kReady;
+    ready_.push_back(process);
   }
+  delayed_.clear();
+  earliestDeadline_ = Clock::time_point::max();
   RunUntilAllFinished();
-  std::lock_guard<std::mutex> lock(mutex_);
   stopping_ = false;
 }
 
-void ProcessScheduler::JoinFinished() {
-  std::vector<std::thread> done;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (OthersUnfinished()) return;  // indexes must stay put while processes run
-    for (size_t i = 1; i < processes_.size(); ++i) done.push_back(std::move(processes_[i]->thread));
-    processes_.resize(1);
-    holder_ = kMainProcess;
+void ProcessScheduler::WakeDue(Clock::time_point now) {
+  // Woken in the order of their deadlines, so that the one that waited longest goes first.
+  std::sort(delayed_.begin(), delayed_.end(),
+            [](const Process* a, const Process* b) { return a->deadline < b->deadline; });
+  size_t due = 0;
+  while (due < delayed_.size() && delayed_[due]->deadline <= now) {
+    delayed_[due]->state = State::kReady;
+    ready_.push_back(delayed_[due]);
+    ++due;
   }
-  for (std::thread& thread : done) {
-    if (thread.joinable()) thread.join();
+  delayed_.erase(delayed_.begin(), delayed_.begin() + ptrdiff_t(due));
+  earliestDeadline_ = delayed_.empty() ? Clock::time_point::max() : delayed_.front()->deadline;
+}
+
+void ProcessScheduler::SleepUntilSomethingHappens() {
+  int32_t ms = kNothingToWaitForMs;
+  if (!delayed_.empty()) {
+    const auto left = earliestDeadline_ - Clock::now();
+    // Rounded up: waking before the deadline would only mean sleeping again.
+    const auto whole = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    ms = int32_t(std::clamp<int64_t>(whole, 0, kLongestSleepMs));
+  }
+  if (ms > 0) TBHost_WaitMessages(ms);
+  TBHost_PumpMessages();
+}
+
+void ProcessScheduler::Schedule() {
+  Process* self = running_;
+  Process* next = nullptr;
+  while (next == nullptr) {
+    if (!delayed_.empty()) WakeDue(Clock::now());
+    if (ready_.empty()) {
+      SleepUntilSomethingHappens();
+      continue;
+    }
+    Process* candidate = ready_.front();
+    ready_.pop_front();
+    if (candidate->fiber == nullptr && candidate != main_) {
+      // Its first turn. While winding down, a process that has not begun is dropped.
+      if (!stopping_) candidate->fiber = NewFiber(&ProcessEntry, candidate, 0);
+      if (candidate->fiber == nullptr) {
+        Ended(candidate);
+        continue;
+      }
+    }
+    next = candidate;
+  }
+  next->state = State::kRunning;
+  running_ = next;
+  if (next == self) return;
+  SwitchFiber(self->fiber, next->fiber, self->state == State::kFinished);
+  // The turn is back: whoever gave it may have finished just before.
+  ReapFinished();
+}
+
+void ProcessScheduler::ProcessEntry(void* argument) {
+  auto* process = static_cast<Process*>(argument);
+  ProcessScheduler* scheduler = process->owner;
+  scheduler->ReapFinished();
+  try {
+    process->body();
+  } catch (...) {
+    // A process that throws ends there; the others go on.
+  }
+  scheduler->Finish(process);
+}
+
+void ProcessScheduler::Finish(Process* process) {
+  Ended(process);
+  Schedule();
+  // A finished process is never given another turn.
+  std::terminate();
+}
+
+void ProcessScheduler::Ended(Process* process) {
+  process->state = State::kFinished;
+  finished_.push_back(process);
+  if (--unfinished_ == 0 && main_->state == State::kWaiting) {
+    main_->state = State::kReady;
+    ready_.push_back(main_);
   }
 }
 
-int32_t ProcessScheduler::unfinishedCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  int32_t count = 0;
-  for (size_t i = 1; i < processes_.size(); ++i) count += processes_[i]->finished ? 0 : 1;
-  return count;
-}
-
-bool ProcessScheduler::stopping() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return stopping_;
-}
-
-bool ProcessScheduler::onMainThread() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return processes_[kMainProcess]->threadId == std::this_thread::get_id();
+void ProcessScheduler::ReapFinished() {
+  if (finished_.empty()) return;
+  std::vector<Process*> keep;
+  for (Process* process : finished_) {
+    if (process == running_) {
+      keep.push_back(process);  // still on its own stack
+      continue;
+    }
+    DeleteFiber(process->fiber);
+    std::erase_if(processes_, [process](const auto& p) { return p.get() == process; });
+  }
+  finished_ = std::move(keep);
 }
 
 }  // namespace standin

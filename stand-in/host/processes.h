@@ -1,64 +1,86 @@
-// Cooperative 4D processes: one thread each, handing a baton so that exactly one of them
-// runs at a time. The thread that creates the scheduler is the main process. At each yield
-// the toolbox calls the installed scheduler, which passes the baton to the next unfinished
-// process (round-robin) and blocks until it comes back.
+// Cooperative 4D processes: each a fiber of the thread that made the scheduler (the main
+// process is that thread itself), so exactly one runs at a time and a switch is cheap. The
+// scheduler knows why each process is not running:
+//   ready      it waits for its turn, in the order in which processes became ready;
+//   delayed    it sleeps until a deadline (DELAY PROCESS) and takes no turn before it;
+//   waiting    the main process waits for every other process to finish;
+//   finished   its body has returned (or it was dropped before it began).
+// A yield with nothing else ready returns at once. When no process is ready at all, the host
+// sleeps until the earliest deadline or the next window message, pumps, and looks again.
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace standin {
 
+struct Fiber;
+
 class ProcessScheduler {
  public:
-  // Installs itself as the toolbox's yield handler.
+  using Clock = std::chrono::steady_clock;
+
+  // Installs itself as the toolbox's yield handler; the calling thread is the main process.
   ProcessScheduler();
-  // Winds every process down (see WindDown) and joins the threads.
+  // Winds every process down (see WindDown) when called from the main process.
   ~ProcessScheduler();
   ProcessScheduler(const ProcessScheduler&) = delete;
   ProcessScheduler& operator=(const ProcessScheduler&) = delete;
 
-  // Registers a process; it begins when the baton first reaches it.
+  // Registers a process; it is ready at once and begins at its first turn.
   void Start(const std::string& name, std::function<void()> body);
-  // Passes the baton on if another process can run and waits for it to come back.
-  // Answers whether another process ran. Does nothing when the caller does not hold the
-  // baton (a thread that is no process of ours).
-  bool PassBaton();
-  // Main process only: runs until every started process has finished, pumping messages
-  // and waiting for them when nothing else can run.
+  // Gives the turn to the next ready process, if there is one, and returns when the caller's
+  // turn comes back. Answers whether another process ran. Does nothing on another thread.
+  bool Yield();
+  // Takes the calling process off the ready list until `duration` has passed (not sooner);
+  // the others run meanwhile. 0 or less is a yield. While winding down it is a yield too.
+  void Delay(Clock::duration duration);
+  // Main process only: returns when every started process has finished.
   void RunUntilAllFinished();
-  // Lets every started process run to its end; processes that have not begun are dropped.
+  // Lets every started process run to its end: delayed ones wake at once, processes that
+  // have not begun are dropped. Main process only.
   void WindDown();
 
-  int32_t unfinishedCount() const;
-  bool stopping() const;
-  bool onMainThread() const;
+  int32_t unfinishedCount() const { return unfinished_; }
+  bool stopping() const { return stopping_; }
+  // True in the main process, on the thread that made the scheduler.
+  bool inMainProcess() const;
 
  private:
+  enum class State { kRunning, kReady, kDelayed, kWaiting, kFinished };
   struct Process {
     std::string name;
     std::function<void()> body;
-    std::thread thread;
-    std::thread::id threadId;
-    bool finished = false;
+    ProcessScheduler* owner = nullptr;
+    Fiber* fiber = nullptr;  // made at the first turn; the thread's own for the main process
+    State state = State::kReady;
+    Clock::time_point deadline{};
   };
 
-  void ProcessMain(size_t index);
-  size_t NextUnfinishedAfter(size_t index) const;  // caller holds mutex_
-  bool OthersUnfinished() const;                   // caller holds mutex_
-  void JoinFinished();
+  static void ProcessEntry(void* process);
+  [[noreturn]] void Finish(Process* process);
+  void Ended(Process* process);         // a process is finished: count it, free main
+  void Schedule();                      // the running process has left kRunning: run the next
+  void WakeDue(Clock::time_point now);  // delayed processes whose deadline has come
+  void SleepUntilSomethingHappens();
+  void ReapFinished();  // frees finished processes other than the running one
+  bool onOwnThread() const { return std::this_thread::get_id() == thread_; }
 
-  mutable std::mutex mutex_;
-  std::condition_variable batonMoved_;
+  std::thread::id thread_;
   std::vector<std::unique_ptr<Process>> processes_;  // [0] is the main process
-  size_t holder_ = 0;
-  uint64_t passes_ = 0;
+  Process* main_ = nullptr;
+  Process* running_ = nullptr;
+  std::deque<Process*> ready_;
+  std::vector<Process*> delayed_;
+  Clock::time_point earliestDeadline_ = Clock::time_point::max();
+  std::vector<Process*> finished_;  // still to be freed
+  int32_t unfinished_ = 0;
   bool stopping_ = false;
 };
 

@@ -7,12 +7,18 @@
 // message (WM_USER and above, such as the socket notifications Winsock posts) into a queue
 // that the pump, on whichever thread calls it, hands to the message filter. Creating and
 // destroying windows is asked of the window thread with SendMessage.
+//
+// The pump runs at every yield, so while nothing is queued it costs an atomic read: the
+// queue's length is kept where the pump reads it without the lock, and the calling thread's
+// own message queue (which only messages for windows made outside this library reach) is
+// looked at when an idle wait saw something arrive there, and otherwise once a tick.
 
 // USER32's SetRect (on RECT) would clash with the toolbox's SetRect (on Rect): rename it here.
 #define SetRect User32SetRect
 #include <windows.h>
 #undef SetRect
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -35,6 +41,8 @@ constexpr char kChildClass[] = "NimbusHostWindow";
 // Requests to the window thread, sent to the frame (never posted, so never queued).
 constexpr UINT kCreateChild = WM_APP + 0x3F00;
 constexpr UINT kDestroyChild = WM_APP + 0x3F01;
+// How often a busy pump looks at its own thread's message queue, in milliseconds.
+constexpr DWORD kOwnQueueLookMs = 16;
 
 struct CreateRequest {
   RECT bounds;
@@ -50,7 +58,10 @@ struct Surface {
   HWND frame = nullptr;
   HANDLE messageArrived = nullptr;  // auto-reset: set when the queue gains a message
   std::deque<HostMessage> queue;
+  std::atomic<size_t> queued{0};  // the queue's length, read by the pump without the mutex
   std::unordered_set<const HostWindow*> windows;
+  std::atomic<bool> ownQueueStirred{true};  // an idle wait saw the thread's own queue stir
+  std::atomic<DWORD> ownQueueLooked{0};     // tick count of the last look at it
 };
 
 Surface& TheSurface() {
@@ -82,6 +93,7 @@ void Enqueue(Surface& s, const MSG& msg) {
   } catch (const std::bad_alloc&) {
     return;  // dropped, as a full Windows queue drops a post
   }
+  s.queued.store(s.queue.size(), std::memory_order_release);
   SetEvent(s.messageArrived);
 }
 
@@ -165,13 +177,14 @@ TOOLBOX_API int32_t TBHost_PostMessage(void* window, uint32_t message, uintptr_t
 
 TOOLBOX_API void TBHost_PumpMessages(void) {
   Surface& s = TheSurface();
-  PumpOwnThreadQueue();
-  // Only the messages queued now: one the filter posts waits for the next pump.
-  size_t pending;
-  {
-    std::lock_guard<std::mutex> guard(s.mutex);
-    pending = s.queue.size();
+  const DWORD now = GetTickCount();  // a read of memory the system keeps up to date
+  if (s.ownQueueStirred.exchange(false, std::memory_order_relaxed) ||
+      now - s.ownQueueLooked.load(std::memory_order_relaxed) >= kOwnQueueLookMs) {
+    s.ownQueueLooked.store(now, std::memory_order_relaxed);
+    PumpOwnThreadQueue();
   }
+  // Only the messages queued now: one the filter posts waits for the next pump.
+  const size_t pending = s.queued.load(std::memory_order_acquire);
   for (size_t i = 0; i < pending; ++i) {
     HostMessage m;
     {
@@ -179,6 +192,7 @@ TOOLBOX_API void TBHost_PumpMessages(void) {
       if (s.queue.empty()) break;
       m = s.queue.front();
       s.queue.pop_front();
+      s.queued.store(s.queue.size(), std::memory_order_release);
     }
     // The window thread already dispatched it here; one the filter does not take is dropped.
     if (MessageFilterProc filter = toolbox::CurrentMessageFilter()) filter(m.window, &m);
@@ -193,7 +207,9 @@ TOOLBOX_API void TBHost_WaitMessages(int32_t timeoutMs) {
     if (!s.queue.empty() || timeoutMs <= 0) return;
   }
   DWORD handles = s.messageArrived != nullptr ? 1 : 0;
-  MsgWaitForMultipleObjects(handles, &s.messageArrived, FALSE, DWORD(timeoutMs), QS_ALLPOSTMESSAGE);
+  const DWORD woken = MsgWaitForMultipleObjects(handles, &s.messageArrived, FALSE, DWORD(timeoutMs),
+                                                QS_ALLPOSTMESSAGE);
+  if (woken == WAIT_OBJECT_0 + handles) s.ownQueueStirred.store(true, std::memory_order_relaxed);
 }
 
 TOOLBOX_API HostWindow* NewHostWindow(const Rect* bounds, ConstStr255Param title) {
@@ -236,6 +252,7 @@ TOOLBOX_API void DisposeHostWindow(HostWindow* window) {
     if (window == nullptr || s.windows.erase(window) == 0) return;
     hwnd = window->hwnd;
     std::erase_if(s.queue, [hwnd](const HostMessage& m) { return m.window == hwnd; });
+    s.queued.store(s.queue.size(), std::memory_order_release);
     delete window;
   }
   SendMessageA(s.frame, kDestroyChild, WPARAM(hwnd), 0);

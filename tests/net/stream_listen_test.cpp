@@ -2,6 +2,7 @@
 // the accept pass (driven by the host's message pump during a yield) and by polling, and
 // the listen queue kept consistent when waiting streams are closed or released.
 #include "net/net_support.h"
+#include "toolbox/host_services.h"
 
 namespace nettest {
 namespace {
@@ -9,8 +10,10 @@ namespace {
 class StreamListenTest : public NetTest {
  protected:
   // Lets the host pump its messages once without polling any listening stream: a wait on
-  // a datagram endpoint polls nothing and answers after one yield.
+  // a datagram endpoint polls nothing and answers after one yield. The notification is
+  // posted by another thread (as Winsock posts it), so it is waited for first.
   void YieldOnce() {
+    TBHost_WaitMessages(5000);
     const int32_t endpoint = DatagramOpen();
     EXPECT_EQ(Wait(endpoint, 8, 1), -1);
     EXPECT_EQ(Longint("DatagramClose", {Value::Longint(endpoint)}), 0);

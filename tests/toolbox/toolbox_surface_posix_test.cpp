@@ -1,5 +1,5 @@
 // The POSIX window surface: window parents, and waiting connections on registered listening
-// sockets turned into posted messages. Loopback only.
+// sockets turned into posted messages by the watcher thread. Loopback only.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -21,12 +21,16 @@ namespace {
 constexpr uint32_t kSocketMessage = 14566;
 constexpr int32_t kAccept = 8;
 
+struct Listener;
+
 std::vector<HostMessage> seen;
-bool nestPump = false;  // the filter runs a pump of its own on a message other than ours
+Listener* acceptIn = nullptr;  // the filter accepts what waits on it, as the package's does
+
+void AcceptAllIn(Listener* listener);
 
 int32_t RecordingFilter(void*, HostMessage* message) {
   seen.push_back(*message);
-  if (nestPump && message->message != kSocketMessage) TBHost_PumpMessages();
+  if (acceptIn != nullptr && message->message == kSocketMessage) AcceptAllIn(acceptIn);
   return 0;
 }
 
@@ -73,15 +77,43 @@ struct Listener {
   std::vector<int> clients;
 };
 
+void AcceptAllIn(Listener* listener) {
+  listener->AcceptAll();
+}
+
+// Notifications come from a watcher thread: waits (pumping) until `count` messages have been
+// seen or a generous deadline passes.
+void PumpUntilSeen(size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (seen.size() < count && std::chrono::steady_clock::now() < deadline) {
+    TBHost_WaitMessages(100);
+    TBHost_PumpMessages();
+  }
+}
+
+// Pumps for a while, so that anything the watcher was going to post has been seen.
+void PumpAWhile() {
+  for (int i = 0; i < 5; ++i) {
+    TBHost_WaitMessages(20);
+    TBHost_PumpMessages();
+  }
+}
+
 class SurfaceTest : public testing::Test {
  protected:
   void SetUp() override {
+    // What an earlier test left queued is dropped (no filter takes it).
+    SetMessageFilter(nullptr);
+    TBHost_PumpMessages();
     seen.clear();
-    nestPump = false;
+    acceptIn = nullptr;
     SetMessageFilter(RecordingFilter);
     frame_ = TBHost_FrameWindow();
   }
-  void TearDown() override { SetMessageFilter(nullptr); }
+  void TearDown() override {
+    acceptIn = nullptr;
+    SetMessageFilter(nullptr);
+  }
   void* frame_ = nullptr;
 };
 
@@ -100,24 +132,29 @@ TEST_F(SurfaceTest, HostWindowsHaveTheFrameAsParent) {
 TEST_F(SurfaceTest, AWaitingConnectionIsPostedToItsWindow) {
   Listener listener;
   ASSERT_EQ(SurfaceAsyncSelect(listener.fd, frame_, kSocketMessage, kAccept), 0);
-  TBHost_PumpMessages();
+  PumpAWhile();
   EXPECT_TRUE(seen.empty());
 
   listener.Connect();
-  TBHost_WaitMessages(2000);
-  TBHost_PumpMessages();
+  PumpUntilSeen(1);
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].window, frame_);
   EXPECT_EQ(seen[0].message, kSocketMessage);
   EXPECT_EQ(seen[0].wParam, uintptr_t(listener.fd));
   EXPECT_EQ(seen[0].lParam, kAccept);
 
-  // Still waiting after delivery (nobody accepted): announced again at the next pump.
-  TBHost_PumpMessages();
+  // Still waiting after the filter handled it (nobody accepted): announced again.
+  PumpUntilSeen(2);
   EXPECT_EQ(seen.size(), 2u);
-  listener.AcceptAll();
-  TBHost_PumpMessages();
-  EXPECT_EQ(seen.size(), 2u);
+  // Once the filter accepts what waits, nothing more is announced.
+  acceptIn = &listener;
+  PumpUntilSeen(3);
+  PumpAWhile();
+  EXPECT_EQ(seen.size(), 3u);
+  // A new connection is announced again.
+  listener.Connect();
+  PumpUntilSeen(4);
+  EXPECT_EQ(seen.size(), 4u);
   SurfaceAsyncSelect(listener.fd, frame_, 0, 0);
 }
 
@@ -125,13 +162,14 @@ TEST_F(SurfaceTest, NoSecondNotificationWhileOneIsQueued) {
   Listener listener;
   ASSERT_EQ(SurfaceAsyncSelect(listener.fd, frame_, kSocketMessage, kAccept), 0);
   listener.Connect();
-  // The queue holds another message and then the notification; the filter pumps again while
-  // handling the first, so the socket is polled once more with its notification queued.
-  TBHost_PostMessage(frame_, 0x5000, 0, 0);
-  nestPump = true;
+  // The connection keeps the socket readable while its notification waits in the queue,
+  // unpumped: the watcher must not post it again and again meanwhile.
   TBHost_WaitMessages(2000);
+  for (int i = 0; i < 5; ++i) TBHost_WaitMessages(20);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  acceptIn = &listener;
   TBHost_PumpMessages();
-  nestPump = false;
+  PumpAWhile();
   EXPECT_EQ(SocketMessagesSeen(), 1u);
   SurfaceAsyncSelect(listener.fd, frame_, 0, 0);
 }
@@ -144,14 +182,14 @@ TEST_F(SurfaceTest, CancelledAndUnknownRegistrationsPostNothing) {
   ASSERT_EQ(SurfaceAsyncSelect(listener.fd, frame_, kSocketMessage, kAccept), 0);
   ASSERT_EQ(SurfaceAsyncSelect(listener.fd, frame_, 0, 0), 0);
   listener.Connect();
-  TBHost_PumpMessages();
+  PumpAWhile();
   EXPECT_TRUE(seen.empty());
 
   // A registration with a host window ends with the window.
   HostWindow* w = NewHostWindow(nullptr, nullptr);
   ASSERT_EQ(SurfaceAsyncSelect(listener.fd, HostWindowNative(w), kSocketMessage, kAccept), 0);
   DisposeHostWindow(w);
-  TBHost_PumpMessages();
+  PumpAWhile();
   EXPECT_TRUE(seen.empty());
 }
 
@@ -168,6 +206,7 @@ TEST_F(SurfaceTest, AnIdleWaitWakesForAConnection) {
   client.join();
   // It returned because of the connection, long before its time-out.
   EXPECT_LT(waited, std::chrono::seconds(15));
+  acceptIn = &listener;
   TBHost_PumpMessages();
   EXPECT_EQ(seen.size(), 1u);
   SurfaceAsyncSelect(listener.fd, frame_, 0, 0);
@@ -203,9 +242,8 @@ TEST_F(SurfaceTest, SocketsPastTheSelectLimitAreWatched) {
   ASSERT_EQ(dup2(listener.fd, kHighDescriptor), kHighDescriptor);
   ASSERT_EQ(SurfaceAsyncSelect(kHighDescriptor, frame_, kSocketMessage, kAccept), 0);
   listener.Connect();
-  TBHost_WaitMessages(2000);
-  TBHost_PumpMessages();
-  ASSERT_EQ(seen.size(), 1u);
+  PumpUntilSeen(1);
+  ASSERT_GE(seen.size(), 1u);
   EXPECT_EQ(seen[0].wParam, uintptr_t(kHighDescriptor));
   SurfaceAsyncSelect(kHighDescriptor, frame_, 0, 0);
   close(kHighDescriptor);

@@ -1,12 +1,9 @@
 // Calls: built-ins, the package's routines, methods, and the process commands.
-#include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "host/toolbox.h"
 #include "interpreter_internal.h"
 #include "routine_values.h"
-#include "toolbox/host_services.h"
 #include "value_builtins.h"
 
 namespace nimbus_script {
@@ -190,22 +187,13 @@ ScriptValue Interpreter::StartNewProcess(const Expr& call, std::vector<ScriptVal
   return ScriptValue::Longint(number);
 }
 
-// Waits `ticks` sixtieths of a second, letting the other processes run meanwhile.
+// Takes the process off the host's ready list for `ticks` sixtieths of a second; the others
+// run meanwhile, and the host sleeps when none of them is ready.
 void Interpreter::DelayProcess(int32_t ticks, ProcessContext& process) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline =
-      Clock::now() + std::chrono::milliseconds(int64_t{std::max(ticks, 0)} * 1000 / 60);
-  for (;;) {
-    CheckRunning(process);
-    YieldToHost();
-    const auto remaining =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (remaining <= 0) break;
-    // Alone, the process may sleep; with others, it only naps so that their turns come soon.
-    const int64_t nap = host_.processCount() > 0 ? 1 : std::min<int64_t>(remaining, 10);
-    TBHost_WaitMessages(static_cast<int32_t>(nap));
-  }
-  process.lastYield = Clock::now();
+  CheckRunning(process);
+  host_.DelayProcess(ticks);
+  process.lastYield = std::chrono::steady_clock::now();
+  CheckRunning(process);
 }
 
 }  // namespace nimbus_script
