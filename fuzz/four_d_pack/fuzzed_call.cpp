@@ -124,17 +124,31 @@ FourDText FuzzedText(FuzzedDataProvider& input, bool fileName) {
   return FourDText{length, BlockWith(bytes)};
 }
 
-// A drawing's extent is at most kLargestPictureExtent: the frame's far corner is pulled in.
+// A drawing's extent is at most kLargestPictureExtent. The package reads each frame word
+// the block holds and 0 for each it lacks (a block of 6 to 9 bytes has a near corner but
+// no far one), so the far corner is pulled in, or the near one when the far one is missing.
 void ClampPictureFrame(Handle picture) {
-  if (picture == nullptr || GetHandleSize(picture) < 10) return;
+  if (picture == nullptr) return;
+  const int32_t size = GetHandleSize(picture);
   auto* bytes = reinterpret_cast<uint8_t*>(*picture);
+  auto has = [&](int at) { return at + 2 <= size; };
+  auto word = [&](int at) {
+    return has(at) ? int32_t(int16_t(bytes[at] | (bytes[at + 1] << 8))) : 0;
+  };
+  auto set = [&](int at, int32_t value) {
+    bytes[at] = uint8_t(value);
+    bytes[at + 1] = uint8_t(uint16_t(value) >> 8);
+  };
   for (int near = 2; near <= 4; near += 2) {
-    const int32_t from = int16_t(bytes[near] | (bytes[near + 1] << 8));
-    const int32_t to = int16_t(bytes[near + 4] | (bytes[near + 5] << 8));
+    const int far = near + 4;
+    const int32_t from = word(near), to = word(far);
     if (to - from <= kLargestPictureExtent) continue;
-    const int16_t clamped = int16_t(from + (to - from) % (kLargestPictureExtent + 1));
-    bytes[near + 4] = uint8_t(clamped);
-    bytes[near + 5] = uint8_t(uint16_t(clamped) >> 8);
+    const int32_t extent = (to - from) % (kLargestPictureExtent + 1);
+    if (has(far)) {
+      set(far, int16_t(from + extent));
+    } else {
+      set(near, int16_t(to - extent));
+    }
   }
 }
 
