@@ -173,12 +173,12 @@ TEST_F(FileTransferTest, ChunksAreConvertedOnTheWayOut) {
 }
 
 TEST_F(FileTransferTest, SentConversionsDoNotDependOnWhereChunksEnd) {
-  const std::string text = ConversionFodder(400, 21);
+  const std::string text = ConversionFodder(150, 21);
   WriteWhole(dir / "fodder", text);
   for (int32_t mode : kLookingModes) {
     const std::optional<std::string> whole = nimbus::literal::ApplyConversionMode(text, mode);
     ASSERT_TRUE(whole.has_value());
-    for (int32_t chunk : {1, 2, 3, 4, 5, 6, 7, 9, 12, 13, 14, 100, 0}) {
+    for (int32_t chunk : {1, 2, 3, 5, 7, 13, 100, 0}) {
       SCOPED_TRACE("mode " + std::to_string(mode) + " chunk " + std::to_string(chunk));
       ExpectSent(dir / "fodder", *whole, mode, chunk);
     }
@@ -187,11 +187,11 @@ TEST_F(FileTransferTest, SentConversionsDoNotDependOnWhereChunksEnd) {
 }
 
 TEST_F(FileTransferTest, ReceivedConversionsDoNotDependOnWhereReceivesEnd) {
-  const std::string text = ConversionFodder(150, 22);
+  const std::string text = ConversionFodder(80, 22);
   for (int32_t mode : kLookingModes) {
     const std::optional<std::string> whole = nimbus::literal::ApplyConversionMode(text, mode);
     ASSERT_TRUE(whole.has_value());
-    for (size_t size : {1, 2, 3, 5, 7, 13, 100}) {
+    for (size_t size : {1, 2, 3, 7, 13, 100}) {
       SCOPED_TRACE("mode " + std::to_string(mode) + " pieces of " + std::to_string(size));
       if (State(ref) != 8) ref = Connected(listener, &peer);
       int32_t status = kUntouched;

@@ -69,7 +69,7 @@ class ConversionPiecesTest : public TextTest {
 
 TEST_F(ConversionPiecesTest, EverySplitPointGivesTheWholeTextsConversion) {
   std::mt19937 random(11);
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < 20; ++round) {
     const std::string text = RandomText(random, 60);
     for (int32_t mode : kModes) {
       const std::optional<std::string> whole = literal::ApplyConversionMode(text, mode);
@@ -84,7 +84,7 @@ TEST_F(ConversionPiecesTest, EverySplitPointGivesTheWholeTextsConversion) {
 
 TEST_F(ConversionPiecesTest, EveryPieceSizeGivesTheWholeTextsConversion) {
   std::mt19937 random(12);
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 10; ++round) {
     const std::string text = RandomText(random, 150);
     for (int32_t mode : kModes) {
       const std::optional<std::string> whole = literal::ApplyConversionMode(text, mode);
