@@ -7,6 +7,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "host/toolbox.h"
 #include "queues/queues.h"
@@ -37,6 +38,30 @@ void BM_QueuePushPop(benchmark::State& state) {
   DisposeHandle(text);
 }
 BENCHMARK(BM_QueuePushPop)->Arg(1)->Arg(100)->Arg(10000);
+
+// The floor under a pair: the toolbox calls a push and a pop make (the copy and the node
+// allocated, the sizes read, the bytes copied, the node and the popped text disposed of),
+// with no queue around them, and as many other blocks alive as the queues hold at that key
+// count (a node and a text per key).
+void BM_ToolboxCallsOfAPair(benchmark::State& state) {
+  Handle text = NewHandle(kTextLength);
+  std::memset(*text, 'm', kTextLength);
+  std::vector<Handle> alive;
+  for (int64_t i = 0; i < 2 * state.range(0); ++i) alive.push_back(NewHandle(kTextLength));
+  for (auto _ : state) {
+    const Size size = GetHandleSize(text);
+    Handle copy = NewHandle(size);
+    BlockMove(*text, *copy, size);
+    Handle node = NewHandle(2 * Size(sizeof(Handle)));
+    benchmark::DoNotOptimize(GetHandleSize(copy));
+    DisposeHandle(node);
+    DisposeHandle(copy);
+  }
+  state.SetItemsProcessed(state.iterations());
+  for (Handle h : alive) DisposeHandle(h);
+  DisposeHandle(text);
+}
+BENCHMARK(BM_ToolboxCallsOfAPair)->Arg(1)->Arg(100)->Arg(10000);
 
 void BM_HashedDequePushPop(benchmark::State& state) {
   const int32_t keyCount = int32_t(state.range(0));
