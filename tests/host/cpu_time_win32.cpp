@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdint>
+
 #include "cpu_time.h"
 
 double ProcessCpuSeconds() {
