@@ -4,7 +4,9 @@
 //
 // Serves the files of SITE (default: the site folder beside this script) on 127.0.0.1:PORT
 // (default 8080). LISTENERS processes (default 8) each keep a stream listening on the port,
-// so that several requests are served at once. Stops after REQUESTS requests or SECONDS
+// so that several requests are served at once. When the last waiting stream takes its
+// connection, the listening socket closes and connections beyond the listener count are
+// reset: give at least as many listeners as clients connect at once. Stops after REQUESTS requests or SECONDS
 // seconds (0, the default, means never: stop it with Ctrl-C). Prints one line a request.
 
 C_LONGINT($port;$requests;$seconds;$listeners)
@@ -67,19 +69,28 @@ Method Listener
   $seconds:=$6
   $started:=$7
   $served:=$8
+  $buffer:=32767  // the largest socket buffers a stream can have: files leave faster
 
-  $ref:=StreamListen(0;0;$port;0;0;0;$address)
+  $ref:=StreamListen(0;0;$port;$buffer;0;0;$address)
   If ($ref=0)
     LOG("serve: cannot listen on 127.0.0.1:"+String($port))
   End if
   $done:=($ref=0)
+  $lastServed:=TimerStart-1000000  // long ago: the listener starts idle
   While (Not($done))
-    // A short nap between looks keeps an idle server idle.
+    // While requests keep coming (one served in the last 100 ms), the listener only gives
+    // the others a turn between looks, so a new connection is answered at once; otherwise
+    // it naps two ticks between looks, which keeps an idle server idle.
     $state:=StreamState($ref;0)
     If ($state<8)
-      DELAY PROCESS(Current process;2)
+      If (TimerElapsed($lastServed)<100)
+        IDLE
+      Else
+        DELAY PROCESS(Current process;2)
+      End if
     Else
-      $next:=StreamListen(0;0;$port;0;0;0;$address)
+      $lastServed:=TimerStart
+      $next:=StreamListen(0;0;$port;$buffer;0;0;$address)
       If ($state=8)
         $logLine:=Respond($ref;$site;$logo)
         If ($logLine#"")  // not a connection closed without a request
@@ -122,8 +133,12 @@ Method Respond
     If ($n>0)
       $head:=Replace string($head+$chunk;Char(10);"")
     Else
-      If ($n<0)
-        DELAY PROCESS(Current process;1)
+      If ($n<0)  // nothing yet: look again soon, then less often
+        If (TimerElapsed($start)<100)
+          IDLE
+        Else
+          DELAY PROCESS(Current process;1)
+        End if
       End if
     End if
   Until ((Position($cr+$cr;$head)>0) | ($n=0) | (StreamState($ref;0)>=14) | (TimerElapsed($start)>10000) | (Length($head)>16000))
@@ -193,7 +208,7 @@ Method Answer
       If ($path="/logo.gif")
         $status:=StreamSendPicture($ref;$3;0;0)
       Else
-        $status:=StreamSendFile($ref;$file;0;0)
+        $status:=StreamSendFile($ref;$file;0;32767)
       End if
     End if
   Else

@@ -6,6 +6,10 @@
 #   text conversions      against their literal reference and against a byte copy
 #   keyed text queues     against a hashed map of deques, across key counts
 #   stand-in toolbox      moving mode on against off
+#   yield and switch      the toolbox's yield (0 and 1023 sockets listening) against a plain
+#                         call; a process switch against two threads and a semaphore each
+#   main job              examples/serve.4dm against Python's http.server: a 100 MiB file
+#                         with curl, ab -n 2000 -c 8 on the bundled page, CPU while idle
 #
 #   bash scripts/bench.sh
 # Each program's own output goes to build/bench/results/<program>.txt, its figures to
@@ -28,5 +32,15 @@ for program in "${programs[@]}"; do
   "build/bench/bin/$program" --benchmark_out="$results/$program.json" \
     --benchmark_out_format=json >"$results/$program.txt" 2>&1
 done
+
+# Scheduling and the main job: the cost of a yield and of a process switch, and
+# examples/serve.4dm run by nimbus-host against Python's http.server on the same folder.
+cmake --build build/bench --target scheduler_bench nimbus-host nimbus_4dx -j"$(nproc)"
+echo "running scheduler_bench"
+build/bench/bin/scheduler_bench --benchmark_out="$results/scheduler_bench.json" \
+  --benchmark_out_format=json >"$results/scheduler_bench.txt" 2>&1
+echo "running the main job against python3 -m http.server"
+python3 bench/main_job_bench.py build/bench/bin/nimbus-host examples "$results/main_job.json" \
+  >"$results/main_job.txt" 2>&1
 
 python3 scripts/bench_report.py "$results"

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  clang-format curl chromium tzdata python3-pil
+  clang-format curl chromium tzdata python3-pil apache2-utils
   clang libclang-rt-14-dev
   wine wine32
 )

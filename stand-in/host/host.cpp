@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kEntryPointName = "FourDPack";
 constexpr const char* kResourceFileName = "Nimbus.RSR";
-constexpr int64_t kNanosecondsPerTick = 1000000000 / 60;  // rounded down: 16 666 666
+constexpr int64_t kTicksPerSecond = 60;
 
 std::string ResourceFileBeside(const std::string& packagePath) {
   return (std::filesystem::path(packagePath).parent_path() / kResourceFileName).string();
@@ -146,7 +146,12 @@ void Host::RunProcesses() {
 
 void Host::DelayProcess(int32_t ticks) {
   TBHost_PumpMessages();
-  impl_->scheduler.Delay(std::chrono::nanoseconds(int64_t{ticks} * kNanosecondsPerTick));
+  // Exact for any longint: 2^31 ticks in nanoseconds fit 64 bits many times over.
+  impl_->scheduler.Delay(std::chrono::nanoseconds(int64_t{ticks} * 1000000000 / kTicksPerSecond));
+}
+
+void Host::EndDelays() {
+  impl_->scheduler.EndDelays();
 }
 
 int32_t Host::processCount() const {

@@ -113,6 +113,8 @@ class Host {
   void StartProcess(const std::string& name, std::function<void()> body);
   void RunProcesses();
   void DelayProcess(int32_t ticks);
+  // Ends every process's delay now (they are ready again).
+  void EndDelays();
   int32_t processCount() const;  // processes started and not finished
   // True while Unload or the destructor winds processes down (delayed processes are woken,
   // and a delay is only a yield): a body that waits in a loop should stop when it sees this.

@@ -103,15 +103,20 @@ void ProcessScheduler::RunUntilAllFinished() {
   ReapFinished();
 }
 
-void ProcessScheduler::WindDown() {
-  if (!inMainProcess()) return;
-  stopping_ = true;
+void ProcessScheduler::EndDelays() {
+  if (!onOwnThread()) return;
   for (Process* process : delayed_) {
     process->state = State::kReady;
     ready_.push_back(process);
   }
   delayed_.clear();
   earliestDeadline_ = Clock::time_point::max();
+}
+
+void ProcessScheduler::WindDown() {
+  if (!inMainProcess()) return;
+  stopping_ = true;
+  EndDelays();
   RunUntilAllFinished();
   stopping_ = false;
 }

@@ -41,6 +41,9 @@ class ProcessScheduler {
   // Takes the calling process off the ready list until `duration` has passed (not sooner);
   // the others run meanwhile. 0 or less is a yield. While winding down it is a yield too.
   void Delay(Clock::duration duration);
+  // Ends every delay at once: delayed processes are ready again (a script stopping on an
+  // error in another process does not wait out their deadlines).
+  void EndDelays();
   // Main process only: returns when every started process has finished.
   void RunUntilAllFinished();
   // Lets every started process run to its end: delayed ones wake at once, processes that

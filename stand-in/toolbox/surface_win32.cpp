@@ -171,8 +171,24 @@ TOOLBOX_API void* TBHost_FrameWindow(void) {
 TOOLBOX_API int32_t TBHost_PostMessage(void* window, uint32_t message, uintptr_t wParam,
                                        intptr_t lParam) {
   if (window == nullptr) return 0;
-  EnsureFrame();
-  return PostMessageA(static_cast<HWND>(window), message, WPARAM(wParam), LPARAM(lParam)) ? 1 : 0;
+  HWND frame = EnsureFrame();
+  HWND hwnd = static_cast<HWND>(window);
+  // A message for one of our windows that the window thread would move into the queue goes
+  // there at once: it is then in the queue when this returns, as a post is on Linux, rather
+  // than whenever the window thread next runs.
+  if (message >= WM_USER && message < 0xC000 && IsWindow(hwnd)) {
+    Surface& s = TheSurface();
+    bool ours = hwnd == frame;
+    {
+      std::lock_guard<std::mutex> guard(s.mutex);
+      for (const HostWindow* w : s.windows) ours = ours || w->hwnd == hwnd;
+    }
+    if (ours) {
+      Enqueue(s, MSG{hwnd, message, WPARAM(wParam), LPARAM(lParam), 0, {0, 0}});
+      return 1;
+    }
+  }
+  return PostMessageA(hwnd, message, WPARAM(wParam), LPARAM(lParam)) ? 1 : 0;
 }
 
 TOOLBOX_API void TBHost_PumpMessages(void) {

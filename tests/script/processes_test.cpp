@@ -2,6 +2,8 @@
 // package's queues, and stop together when one of them fails.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "script_fixture.h"
 
 namespace nimbus_script {
@@ -62,6 +64,40 @@ TEST_F(ProcessesTest, AFailingProcessIsNamedAndStopsTheOthers) {
           "End method\n");
   EXPECT_FALSE(run.ok);
   EXPECT_EQ(run.error, "test.4dm:10:8: error: division by zero (in process 3 \"failer\")");
+}
+
+TEST_F(ProcessesTest, DelayedProcessesSleepWhileOthersRunAndAFailureEndsTheirDelay) {
+  // The sleeper's turn comes only after its delay, however often the counter idles.
+  EXPECT_EQ(Output("$s:=New process(\"Sleeper\";0)\n"
+                   "$c:=New process(\"Counter\";0)\n"
+                   "Method Sleeper\n"
+                   "  DELAY PROCESS(Current process;3)\n"
+                   "  LOG(\"slept\")\n"
+                   "End method\n"
+                   "Method Counter\n"
+                   "  For ($i;1;3)\n"
+                   "    LOG(\"count \"+String($i))\n"
+                   "    IDLE\n"
+                   "  End for\n"
+                   "End method\n"),
+            "count 1\ncount 2\ncount 3\nslept\n");
+  // A failure elsewhere stops a process in a ten-minute delay at once, not when it wakes.
+  const auto start = std::chrono::steady_clock::now();
+  const ScriptRun run =
+      Run("$s:=New process(\"Sleeper\";0;\"sleeper\")\n"
+          "$f:=New process(\"Fail\";0;\"failer\")\n"
+          "Method Sleeper\n"
+          "  DELAY PROCESS(Current process;36000)\n"
+          "  LOG(\"woke\")\n"
+          "End method\n"
+          "Method Fail\n"
+          "  DELAY PROCESS(Current process;2)\n"
+          "  $x:=1\\0\n"
+          "End method\n");
+  EXPECT_FALSE(run.ok);
+  EXPECT_EQ(run.error, "test.4dm:9:8: error: division by zero (in process 3 \"failer\")");
+  EXPECT_EQ(run.output, "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 TEST_F(ProcessesTest, AFailureInTheMainScriptStopsTheProcessesItStarted) {

@@ -76,6 +76,7 @@ void Interpreter::RecordError(const ScriptError& error, const ProcessContext& pr
     error_ += " (in process " + std::to_string(process.number) + " \"" + process.name + "\")";
   }
   failed_ = true;
+  host_.EndDelays();  // every process stops at its next statement, a delayed one too
 }
 
 void Interpreter::CheckRunning(ProcessContext&) {
