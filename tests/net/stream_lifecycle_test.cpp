@@ -36,7 +36,9 @@ TEST_F(StreamLifecycleTest, OpenThatFailsAtOnceAnswersZeroAndReleasesItsSocket) 
   EXPECT_EQ(Counter(1), 1);  // OpensStarted
   EXPECT_EQ(Counter(5), 1);  // ReleasesClosing
   EXPECT_EQ(OpenCount(), 0);
-  if (before >= 0) EXPECT_EQ(OpenDescriptors(), before);
+  if (before >= 0) {
+    EXPECT_EQ(OpenDescriptors(), before);
+  }
 }
 
 TEST_F(StreamLifecycleTest, RefusedConnectShowsAsBrokenAtThePoll) {

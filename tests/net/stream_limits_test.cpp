@@ -16,7 +16,9 @@ TEST_F(StreamLimitsTest, ReferenceAfterTheLastIsRefusedWithNothingLeaked) {
     ASSERT_EQ(Open(listener.port()), expected);
   }
   EXPECT_EQ(OpenCount(), 1023);
-  if (descriptors >= 0) EXPECT_EQ(OpenDescriptors(), descriptors + 1023);
+  if (descriptors >= 0) {
+    EXPECT_EQ(OpenDescriptors(), descriptors + 1023);
+  }
 
   const uint16_t port = UnusedPort();
   EXPECT_EQ(Open(listener.port()), 0);

@@ -140,7 +140,9 @@ TEST_F(StreamListenTest, UnloadClosesListeningSockets) {
   const int before = OpenDescriptors();
   host.Unload();
   EXPECT_FALSE(ConnectTo(port).valid());
-  if (before >= 0) EXPECT_EQ(OpenDescriptors(), before - 1);  // the one shared socket
+  if (before >= 0) {
+    EXPECT_EQ(OpenDescriptors(), before - 1);  // the one shared socket
+  }
 }
 
 }  // namespace

@@ -84,7 +84,9 @@ class FileTransferTest : public NetTest {
     openFiles = OpenFiles();
   }
   void TearDown() override {
-    if (openFiles >= 0) EXPECT_EQ(OpenFiles(), openFiles) << "a file was left open";
+    if (openFiles >= 0) {
+      EXPECT_EQ(OpenFiles(), openFiles) << "a file was left open";
+    }
     NetTest::TearDown();
   }
 
