@@ -3,7 +3,8 @@
 #   native      the Linux build, tests run by ctest
 #   sanitizers  the same tests built with AddressSanitizer, LeakSanitizer and UBSan
 #   windows     the 32-bit Windows DLL cross-compiled with mingw-w64 and checked (PE32
-#               i386, exporting only FourDPack), and the same tests run under Wine against it
+#               i386, exporting only FourDPack), the release zip packed, and the same tests
+#               run under Wine against it (the examples with the Windows nimbus-host.exe)
 #   fuzz        every fuzz target built with clang (libFuzzer, ASan, UBSan) and run for a
 #               bounded time from its committed seeds (scripts/fuzz.sh; FUZZ_SECONDS per target)
 set -euo pipefail
@@ -32,7 +33,9 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/i686-w64-mingw32.cmake" >/dev/null
 cmake --build build/windows -j"$jobs"
 bash scripts/check-windows-package.sh WIN4DX/Nimbus.4DX
-summary+=("windows: Nimbus.4DX built and checked")
+cmake --build build/windows --target package >/dev/null
+zip=$(ls build/windows/Nimbus.4DX-*-win32.zip)
+summary+=("windows: Nimbus.4DX built and checked, release package $(basename "$zip") made")
 
 echo "== Windows tests under Wine =="
 eval "$(bash scripts/wine-prefix.sh "$root/build/windows/wineprefix")"
