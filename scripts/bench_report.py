@@ -161,7 +161,15 @@ def main_job(directory):
         return [f"{ours['median']:.1f} {unit}", f"{theirs['median']:.1f} {unit}",
                 f"{ratio['median']:.2f} ({ratio['min']:.2f}-{ratio['max']:.2f})", goal]
 
-    rows = [["100 MiB file, curl"] + figures("fetch_MBps", "MB/s", ">= 0.5"),
+    sized, sized_ratio = r["fetch_MBps"].get("theirs_sized"), r.get("fetch_ratio_sized")
+    rows = [["100 MiB file, curl"] + figures("fetch_MBps", "MB/s", ">= 0.5")]
+    if sized and sized_ratio:
+        rows.append(["the same, http.server with 32767-byte socket buffers",
+                     f"{r['fetch_MBps']['ours']['median']:.1f} MB/s",
+                     f"{sized['median']:.1f} MB/s",
+                     f"{sized_ratio['median']:.2f} ({sized_ratio['min']:.2f}-"
+                     f"{sized_ratio['max']:.2f})", "-"])
+    rows += [
             [f"ab -n {r['ab_requests']} -c {r['ab_concurrency']}, /index.html"] +
             figures("requests_per_second", "req/s", ">= 1.0"),
             [f"CPU while idle for {r['idle_seconds']} s",
