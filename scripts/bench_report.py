@@ -138,6 +138,14 @@ def scheduling(directory):
     table("Switching from one process to another (wall time per switch): the host's fibers "
           "against two threads with a semaphore each",
           ["host ns", "threads ns", "host/threads"], rows)
+    ours, peer = runs.get("BM_DelayLateness/iterations:10/real_time"), runs.get(
+        "BM_SleepLateness/iterations:10/real_time")
+    rows = []
+    if ours and peer:
+        rows.append([f"{ours['late_ms']:.2f}", f"{peer['late_ms']:.2f}", "16.67"])
+    table("How late a 30-tick delay ends, every process delayed (the host sleeps), against a "
+          "plain half-second sleep (goal: within a tick)",
+          ["delay late ms", "sleep late ms", "a tick ms"], rows)
     send = load(directory, "net_bench").get("BM_SendTextAgainstRawSends/real_time")
     rows = []
     if send:
