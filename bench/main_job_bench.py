@@ -8,6 +8,10 @@ side on 127.0.0.1, and the same clients measure both in one run, alternating:
     clients at once as the server has listening streams;
   - each server's CPU time while idle for 10 s, as a share of one core.
 
+A second peer, http.server with the socket buffers a stream of the package has at most
+(bench/sized_http_server.py), is fetched from too: the package caps its buffers at 32767
+bytes, and on a busy machine the buffer size alone decides much of a large file's speed.
+
     python3 bench/main_job_bench.py NIMBUS_HOST EXAMPLES_DIR OUT_JSON [--rounds N]
 
 Writes the figures as JSON for scripts/bench_report.py and prints them.
@@ -117,7 +121,7 @@ def main():
         site = Path(temporary) / "site"
         site.mkdir()
         digest = make_site(site, args.examples)
-        ours_port, theirs_port = free_port(), free_port()
+        ours_port, theirs_port, sized_port = free_port(), free_port(), free_port()
         ours = subprocess.Popen(
             [args.nimbus_host, "run", str(Path(args.examples) / "serve.4dm"), str(ours_port),
              str(site), "0", "0", str(LISTENERS)],
@@ -126,9 +130,14 @@ def main():
             [sys.executable, "-m", "http.server", str(theirs_port), "--bind", "127.0.0.1",
              "--directory", str(site)],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        sized = subprocess.Popen(
+            [sys.executable, str(Path(__file__).parent / "sized_http_server.py"),
+             str(sized_port), str(site)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             wait_until_serving(ours_port, ours, "nimbus-host serve.4dm")
             wait_until_serving(theirs_port, theirs, "python3 -m http.server")
+            wait_until_serving(sized_port, sized, "bench/sized_http_server.py")
 
             # Idle: both servers at rest, measured over the same 10 s.
             time.sleep(1)
@@ -142,21 +151,22 @@ def main():
             exact = hashlib.sha256(copy.read_bytes()).hexdigest() == digest
             copy.unlink()
 
-            fetch = {"ours": [], "theirs": []}
+            fetch = {"ours": [], "theirs": [], "theirs_sized": []}
             requests = {"ours": [], "theirs": []}
             failed = 0
             for _ in range(args.rounds):
                 fetch["ours"].append(curl(ours_port))
                 fetch["theirs"].append(curl(theirs_port))
+                fetch["theirs_sized"].append(curl(sized_port))
             for _ in range(args.rounds):
                 mine, peer = ab(ours_port, LISTENERS), ab(theirs_port, LISTENERS)
                 requests["ours"].append(mine["requests_per_second"])
                 requests["theirs"].append(peer["requests_per_second"])
                 failed += int(mine["failed"]) + int(AB_REQUESTS - mine["complete"])
         finally:
-            for process in (ours, theirs):
+            for process in (ours, theirs, sized):
                 process.terminate()
-            for process in (ours, theirs):
+            for process in (ours, theirs, sized):
                 try:
                     process.wait(timeout=10)
                 except subprocess.TimeoutExpired:
@@ -171,6 +181,8 @@ def main():
         "big_file_exact": exact,
         "fetch_MBps": {side: spread(v) for side, v in fetch.items()},
         "fetch_ratio": spread([a / b for a, b in zip(fetch["ours"], fetch["theirs"])]),
+        "fetch_ratio_sized": spread(
+            [a / b for a, b in zip(fetch["ours"], fetch["theirs_sized"])]),
         "requests_per_second": {side: spread(v) for side, v in requests.items()},
         "requests_ratio": spread([a / b for a, b in zip(requests["ours"], requests["theirs"])]),
         "ab_failed_ours": failed,

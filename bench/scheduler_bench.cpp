@@ -5,7 +5,9 @@
 //     through a function pointer, the least any yield can cost;
 //   - the switch from one process to another (two processes yielding in turn), against two
 //     threads handing a turn back and forth through one semaphore each, the cheapest
-//     handoff between threads.
+//     handoff between threads;
+//   - how late a 30-tick DELAY PROCESS ends when every process is delayed (the host sleeps
+//     until the deadline), against a plain sleep of the same half second.
 // Moving mode is off, as outside the tests.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -138,6 +141,36 @@ void BM_ThreadSemaphoreSwitch(benchmark::State& state) {
       double(state.iterations()) * 2, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ThreadSemaphoreSwitch)->UseRealTime();
+
+// A process delayed 30 ticks while nothing else runs: the host sleeps until the deadline.
+void BM_DelayLateness(benchmark::State& state) {
+  standin::Host host;
+  double late = 0;
+  int64_t delays = 0;
+  for (auto _ : state) {
+    host.StartProcess("sleeper", [&] {
+      const auto start = std::chrono::steady_clock::now();
+      host.DelayProcess(30);
+      late += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - 0.5;
+      ++delays;
+    });
+    host.RunProcesses();
+  }
+  state.counters["late_ms"] = 1000 * late / double(delays);
+}
+BENCHMARK(BM_DelayLateness)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// Peer: the thread sleeping half a second.
+void BM_SleepLateness(benchmark::State& state) {
+  double late = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    late += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - 0.5;
+  }
+  state.counters["late_ms"] = 1000 * late / double(state.iterations());
+}
+BENCHMARK(BM_SleepLateness)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 }  // namespace
 

@@ -80,14 +80,19 @@ Method Listener
   While (Not($done))
     // While requests keep coming (one served in the last 100 ms), the listener only gives
     // the others a turn between looks, so a new connection is answered at once; otherwise
-    // it naps two ticks between looks, which keeps an idle server idle.
+    // it naps between looks, two ticks and after a second without requests six, which
+    // keeps an idle server idle.
     $state:=StreamState($ref;0)
     If ($state<8)
-      If (TimerElapsed($lastServed)<100)
-        IDLE
-      Else
-        DELAY PROCESS(Current process;2)
-      End if
+      $idle:=TimerElapsed($lastServed)
+      Case of
+        : ($idle<100)
+          IDLE
+        : ($idle<1000)
+          DELAY PROCESS(Current process;2)
+        Else
+          DELAY PROCESS(Current process;6)
+      End case
     Else
       $lastServed:=TimerStart
       $next:=StreamListen(0;0;$port;$buffer;0;0;$address)

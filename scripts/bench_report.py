@@ -152,6 +152,14 @@ def scheduling(directory):
     table("Switching from one process to another (wall time per switch): the host's fibers "
           "against two threads with a semaphore each",
           ["host ns", "threads ns", "host/threads"], rows)
+    ours, peer = runs.get("BM_DelayLateness/iterations:10/real_time"), runs.get(
+        "BM_SleepLateness/iterations:10/real_time")
+    rows = []
+    if ours and peer:
+        rows.append([f"{ours['late_ms']:.2f}", f"{peer['late_ms']:.2f}", "16.67"])
+    table("How late a 30-tick delay ends, every process delayed (the host sleeps), against a "
+          "plain half-second sleep (goal: within a tick)",
+          ["delay late ms", "sleep late ms", "a tick ms"], rows)
     send = load(directory, "net_bench").get("BM_SendTextAgainstRawSends/real_time")
     rows = []
     if send:
@@ -175,7 +183,15 @@ def main_job(directory):
         return [f"{ours['median']:.1f} {unit}", f"{theirs['median']:.1f} {unit}",
                 f"{ratio['median']:.2f} ({ratio['min']:.2f}-{ratio['max']:.2f})", goal]
 
-    rows = [["100 MiB file, curl"] + figures("fetch_MBps", "MB/s", ">= 0.5"),
+    sized, sized_ratio = r["fetch_MBps"].get("theirs_sized"), r.get("fetch_ratio_sized")
+    rows = [["100 MiB file, curl"] + figures("fetch_MBps", "MB/s", ">= 0.5")]
+    if sized and sized_ratio:
+        rows.append(["the same, http.server with 32767-byte socket buffers",
+                     f"{r['fetch_MBps']['ours']['median']:.1f} MB/s",
+                     f"{sized['median']:.1f} MB/s",
+                     f"{sized_ratio['median']:.2f} ({sized_ratio['min']:.2f}-"
+                     f"{sized_ratio['max']:.2f})", "-"])
+    rows += [
             [f"ab -n {r['ab_requests']} -c {r['ab_concurrency']}, /index.html"] +
             figures("requests_per_second", "req/s", ">= 1.0"),
             [f"CPU while idle for {r['idle_seconds']} s",
