@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <map>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -98,7 +99,9 @@ void BM_Giflib(benchmark::State& state) {
 BENCHMARK(BM_Nimbus)->ArgName("noisy")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Giflib)->ArgName("noisy")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each run's rate, to print the ratios at the end.
+// Prints as usual and keeps each repetition's rate, to print the median ratios at the end.
+// scripts/bench.sh runs the repetitions interleaved at random, so that a slow spell of the
+// machine falls on both encoders alike.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   RatioReporter() : ConsoleReporter(OO_Tabular) {}  // plain text, for logs
@@ -106,14 +109,23 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       const auto rate = run.counters.find("MP/s");
       const auto size = run.counters.find("file_bytes");
-      if (run.run_type == Run::RT_Iteration && rate != run.counters.end())
-        results[run.benchmark_name()] = {rate->second.value, size->second.value};
+      if (run.run_type == Run::RT_Iteration && rate != run.counters.end()) {
+        Result& result = results[run.benchmark_name()];
+        result.rates.push_back(rate->second.value);
+        result.bytes = size->second.value;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
   struct Result {
-    double rate;
-    double bytes;
+    std::vector<double> rates;
+    double bytes = 0;
+    double Median() const {
+      std::vector<double> sorted = rates;
+      std::sort(sorted.begin(), sorted.end());
+      const size_t n = sorted.size();
+      return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
   };
   std::map<std::string, Result> results;
 };
@@ -128,10 +140,12 @@ int main(int argc, char** argv) {
     const auto ours = reporter.results.find(std::string("BM_Nimbus/") + image);
     const auto theirs = reporter.results.find(std::string("BM_Giflib/") + image);
     if (ours == reporter.results.end() || theirs == reporter.results.end()) continue;
-    std::printf("%s: ours %.1f MP/s, giflib %.1f MP/s, ratio %.2f; files %.0f vs %.0f bytes\n",
-                image[6] == '1' ? "noisy 1024x1024" : "flat 1024x1024", ours->second.rate,
-                theirs->second.rate, ours->second.rate / theirs->second.rate, ours->second.bytes,
-                theirs->second.bytes);
+    const double ourRate = ours->second.Median(), theirRate = theirs->second.Median();
+    std::printf(
+        "%s: ours %.1f MP/s, giflib %.1f MP/s (medians of %zu), ratio %.2f; files %.0f vs %.0f "
+        "bytes\n",
+        image[6] == '1' ? "noisy 1024x1024" : "flat 1024x1024", ourRate, theirRate,
+        ours->second.rates.size(), ourRate / theirRate, ours->second.bytes, theirs->second.bytes);
   }
   benchmark::Shutdown();
   return 0;

@@ -5,6 +5,7 @@ ratio. Reads the Google Benchmark JSON files that scripts/bench.sh leaves in one
     python3 scripts/bench_report.py build/bench/results
 """
 import json
+import statistics
 import sys
 from pathlib import Path
 
@@ -34,19 +35,40 @@ def table(title, header, rows):
         print("  " + "  ".join(str(cell).rjust(width) for cell, width in zip(row, widths)))
 
 
+def repetitions(directory, program):
+    """name -> the list of its repetitions' records, in repetition order."""
+    path = Path(directory) / f"{program}.json"
+    if not path.exists():
+        return {}
+    found = {}
+    for run in json.loads(path.read_text())["benchmarks"]:
+        if run.get("run_type", "iteration") == "iteration":
+            found.setdefault(run.get("run_name", run["name"]), []).append(run)
+    for runs in found.values():
+        runs.sort(key=lambda run: run.get("repetition_index", 0))
+    return found
+
+
 def gif(directory):
-    runs = load(directory, "gif_bench")
+    runs = repetitions(directory, "gif_bench")
     rows = []
     for image, arg in (("noisy", "noisy:1"), ("flat", "noisy:0")):
         ours, theirs = runs.get(f"BM_Nimbus/{arg}"), runs.get(f"BM_Giflib/{arg}")
         if not ours or not theirs:
             continue
-        rows.append([image, f"{ours['MP/s']:.1f}", f"{theirs['MP/s']:.1f}",
-                     f"{ours['MP/s'] / theirs['MP/s']:.2f}",
-                     f"{ours['file_bytes'] / theirs['file_bytes']:.3f}"])
+        ours_rates = [run["MP/s"] for run in ours]
+        their_rates = [run["MP/s"] for run in theirs]
+        paired = [a / b for a, b in zip(ours_rates, their_rates)]
+        rows.append([image, f"{statistics.median(ours_rates):.1f}",
+                     f"{statistics.median(their_rates):.1f}",
+                     f"{statistics.median(ours_rates) / statistics.median(their_rates):.2f}",
+                     f"{min(paired):.2f}-{max(paired):.2f}",
+                     f"{ours[0]['file_bytes'] / theirs[0]['file_bytes']:.3f}"])
+    count = min((len(v) for v in runs.values()), default=0)
     table("GIF encoding of a 1024x1024 image: ours against giflib's encoder (speed ratio > 1: "
-          "ours is faster)",
-          ["image", "ours MP/s", "giflib MP/s", "speed ratio", "size ratio"], rows)
+          f"ours is faster); medians of {count} repetitions interleaved at random, and the "
+          "spread of the ratios of repetitions paired in order",
+          ["image", "ours MP/s", "giflib MP/s", "speed ratio", "spread", "size ratio"], rows)
 
 
 def streams(directory):
