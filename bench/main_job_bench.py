@@ -8,9 +8,11 @@ side on 127.0.0.1, and the same clients measure both in one run, alternating:
     clients at once as the server has listening streams;
   - each server's CPU time while idle for 10 s, as a share of one core.
 
-A second peer, http.server with the socket buffers a stream of the package has at most
-(bench/sized_http_server.py), is fetched from too: the package caps its buffers at 32767
-bytes, and on a busy machine the buffer size alone decides much of a large file's speed.
+A second peer, http.server held to the package's wire limits (bench/sized_http_server.py:
+32767-byte socket buffers, the most a stream can ask for, and sends of at most 1024 bytes, the
+most one send of the package passes to the socket), is fetched from too: it shows what those
+limits alone cost a large file against the plain http.server, which writes 64 KiB at a time
+into buffers the system sizes.
 
     python3 bench/main_job_bench.py NIMBUS_HOST EXAMPLES_DIR OUT_JSON [--rounds N]
 

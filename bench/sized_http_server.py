@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Python's http.server with the socket buffers a stream of the package has at most (32767
-bytes asked for each way), as a second peer for the main-job benchmark: it shows how much of
-a difference in throughput the buffer size alone makes.
+"""Python's http.server held to the package's wire limits, as a second peer for the main-job
+benchmark: socket buffers of 32767 bytes each way (the most a stream of the package can ask
+for, set on the listening socket as the package sets them), and a file sent in sends of at
+most 1024 bytes (the most one send of the package passes to the socket). It shows how much
+of the difference from the plain http.server those limits make by themselves.
 
     python3 bench/sized_http_server.py PORT DIRECTORY
 """
@@ -11,13 +13,24 @@ import socket
 import sys
 
 BUFFER = 32767
+SEND = 1024
 
 
-class SizedHandler(http.server.SimpleHTTPRequestHandler):
-    def setup(self):
-        self.request.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, BUFFER)
-        self.request.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, BUFFER)
-        super().setup()
+class LimitedServer(http.server.ThreadingHTTPServer):
+    def server_bind(self):
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, BUFFER)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, BUFFER)
+        super().server_bind()
+
+
+class LimitedHandler(http.server.SimpleHTTPRequestHandler):
+    def copyfile(self, source, outputfile):
+        connection = self.connection
+        while True:
+            piece = source.read(SEND)
+            if not piece:
+                return
+            connection.sendall(piece)
 
     def log_message(self, *args):
         pass
@@ -25,8 +38,8 @@ class SizedHandler(http.server.SimpleHTTPRequestHandler):
 
 def main():
     port, directory = int(sys.argv[1]), sys.argv[2]
-    handler = functools.partial(SizedHandler, directory=directory)
-    with http.server.ThreadingHTTPServer(("127.0.0.1", port), handler) as server:
+    handler = functools.partial(LimitedHandler, directory=directory)
+    with LimitedServer(("127.0.0.1", port), handler) as server:
         server.serve_forever()
 
 

@@ -182,7 +182,7 @@ def scheduling(directory):
     table("How late a 30-tick delay ends, every process delayed (the host sleeps), against a "
           "plain half-second sleep (goal: within a tick)",
           ["delay late ms", "sleep late ms", "a tick ms"], rows)
-    send = load(directory, "net_bench").get("BM_SendTextAgainstRawSends/real_time")
+    send = load(directory, "net_bench").get("BM_SendTextAgainstRawSends/noop_yield:0/real_time")
     rows = []
     if send:
         rows.append([f"{send['package_MB/s']:.0f}", f"{send['raw_MB/s']:.0f}",
@@ -208,7 +208,7 @@ def main_job(directory):
     sized, sized_ratio = r["fetch_MBps"].get("theirs_sized"), r.get("fetch_ratio_sized")
     rows = [["100 MiB file, curl"] + figures("fetch_MBps", "MB/s", ">= 0.5")]
     if sized and sized_ratio:
-        rows.append(["the same, http.server with 32767-byte socket buffers",
+        rows.append(["the same, http.server in 1024-byte sends, 32767-byte buffers",
                      f"{r['fetch_MBps']['ours']['median']:.1f} MB/s",
                      f"{sized['median']:.1f} MB/s",
                      f"{sized_ratio['median']:.2f} ({sized_ratio['min']:.2f}-"
