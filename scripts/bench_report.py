@@ -80,19 +80,20 @@ def streams(directory):
             run = runs.get(f"{name}/{arg}/real_time")
             if run:
                 attempts = run.get("attempts/text")
-                spin = run.get("package/nonblocking")
+                spin = run.get("package/nonblocking", run.get("package/sized"))
                 rows.append([direction, yield_label, f"{run['package_MB/s']:.0f}",
                              f"{run['raw_MB/s']:.0f}", f"{run['package/raw']:.2f}",
                              f"{spin:.2f}" if spin is not None else "-",
                              f"{attempts:.1f}" if attempts is not None else "-"])
     table("Stream throughput over loopback, 32000-byte texts in sends of 1024 bytes: FourDPack "
           "against a raw socket loop with the same send size, with the host's yield (the full "
-          "figure) and with the yield a no-op (the package alone). The raw send loop blocks; "
-          "package/non-blocking compares with a raw loop that retries a full non-blocking "
-          "socket at once, as the package does (the raw receive loop is non-blocking already). "
+          "figure) and with the yield a no-op (the package alone). The raw send loop blocks, "
+          "the raw receive loop takes what is there. package/like-for-like compares with a raw "
+          "loop that makes the package's system calls: sends that retry a full non-blocking "
+          "socket at once, receives each sized by asking how many bytes wait (FIONREAD) first. "
           "attempts/text: the package's sends per text, 32 when none found the buffer full",
           ["direction", "yield", "package MB/s", "raw MB/s", "package/raw",
-           "package/non-blocking", "attempts/text"], rows)
+           "package/like-for-like", "attempts/text"], rows)
 
 
 def text(directory):
