@@ -1,5 +1,7 @@
 #include "gif/encoder_state.h"
 
+#include <cstring>
+
 namespace nimbus::gif {
 
 EncoderState& SharedEncoderState() {
@@ -21,7 +23,15 @@ bool EnsureCodeTable(CodeTable& table) {
   Ptr record = NewPtr(kCodeTableBytes);
   if (record == nullptr) return false;
   table.record = record;
+  // The 32-bit parts first, then the 16-bit ones: every part is aligned to its words.
   table.slots = reinterpret_cast<CodeSlot*>(record);
+  table.log = table.slots + kCodeTableSlots;
+  table.pairAdded = table.log + kCodeLimit;
+  table.deep = table.pairAdded + kPairs / 32;
+  table.pairCodes = reinterpret_cast<uint16_t*>(table.deep + kDeepSlots);
+  table.deepUsed = table.pairCodes + kPairs;
+  std::memset(table.pairAdded, 0, kPairs / 8);
+  std::memset(table.deep, 0, kDeepSlots * sizeof(CodeSlot));
   return true;
 }
 

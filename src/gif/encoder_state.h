@@ -41,10 +41,18 @@ struct LzwState {
 using CodeSlot = uint32_t;
 static_assert(sizeof(CodeSlot) == kCodeSlotBytes);
 
-// The string table: kCodeTableSlots slots in one fixed record of kCodeTableBytes.
+// The string table, in one fixed record of kCodeTableBytes: the kCodeTableSlots slots whose
+// probe decides the file, and a plain dictionary that answers the same while they cannot
+// differ (see lzw_compressor.cpp). The dictionary's bits and deep slots are all clear between
+// encodings.
 struct CodeTable {
   Ptr record;
   CodeSlot* slots;
+  CodeSlot* log;        // the strings added since the last Clear code, in order
+  uint32_t* pairAdded;  // a bit per (one-pixel prefix, pixel) pair
+  CodeSlot* deep;       // strings with longer prefixes, hashed
+  uint16_t* pairCodes;  // the code of each added pair
+  uint16_t* deepUsed;   // the deep slots filled since the last Clear code
 };
 
 // The data sub-block being filled. Its bytes go straight into the output block: the count

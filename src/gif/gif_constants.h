@@ -43,7 +43,15 @@ constexpr int32_t kCodeTableSlots = 5003;           // a prime a little above kC
 // doublings that take kCodeTableSlots to 65536 or more.
 constexpr int32_t kHashShift = 4;
 constexpr int32_t kCodeSlotBytes = 4;  // a 20-bit key and its 12-bit code
-constexpr int32_t kCodeTableBytes = kCodeTableSlots * kCodeSlotBytes;
+// Beside the slots, a plain dictionary of the strings added since the last Clear code (see
+// lzw_compressor.cpp): for one-pixel prefixes a bit and a code per (prefix, pixel) pair, for
+// longer ones a hash of kDeepSlots; and the log of the strings added, in order.
+constexpr int32_t kPixelValues = 256;
+constexpr int32_t kPairs = kPixelValues * kPixelValues;
+constexpr int32_t kDeepSlotBits = 13;
+constexpr int32_t kDeepSlots = 1 << kDeepSlotBits;
+constexpr int32_t kCodeTableBytes =
+    (kCodeTableSlots + kCodeLimit + kPairs / 32 + kDeepSlots) * 4 + (kPairs + kCodeLimit) * 2;
 constexpr int32_t kBitsPerByte = 8;
 
 // ---- Output ---------------------------------------------------------------------------------

@@ -51,15 +51,6 @@ inline void PutCode(EncoderState& state, int32_t code) {
   UpdateWidth(state.lzw);
 }
 
-// Starts a new table: emptied, codes from Clear + 2 on, and a Clear code in the data.
-void ClearBlock(EncoderState& state) {
-  LzwState& lzw = state.lzw;
-  ClearCodeTable(state.table);
-  lzw.nextFree = lzw.clearCode + 2;
-  lzw.clearFlag = true;
-  PutCode(state, lzw.clearCode);
-}
-
 // The slot before `i` on its probe sequence: back by `step`, wrapping with an addition
 // instead of a modulo.
 inline int32_t ProbeBack(int32_t i, int32_t step) {
@@ -95,6 +86,66 @@ inline int32_t FindString(const CodeSlot* slots, int32_t key, int32_t pixel, int
   return -1;
 }
 
+// ---- The plain dictionary ------------------------------------------------------------------
+
+// Which table answers in the current block, and what the dictionary holds.
+struct Dictionary {
+  bool slotsInUse;     // key 0 was added: the probed slots answer until the next Clear code
+  int32_t logged;      // strings in the log
+  int32_t deepFilled;  // deep slots filled, listed in the table's deepUsed
+};
+
+inline uint32_t PairOf(int32_t prefix, int32_t pixel) {
+  return uint32_t(prefix) * kPixelValues + uint32_t(pixel);
+}
+inline bool PairAdded(const uint32_t* bits, uint32_t pair) {
+  return (bits[pair / 32] >> (pair % 32) & 1) != 0;
+}
+
+// Strings whose prefix is longer than one pixel: a multiplicative hash of the key, probed
+// forwards one slot at a time, at most half full.
+inline int32_t FindDeep(const CodeSlot* deep, int32_t key, int32_t* slot) {
+  const CodeSlot keyBits = SlotOf(key, 0);
+  int32_t i = int32_t((uint32_t(key) * 0x9E3779B1u) >> (32 - kDeepSlotBits));
+  for (;;) {
+    const CodeSlot s = deep[i];
+    if (Holds(s, keyBits)) return int32_t(s & kCodeMask);
+    if (s == kEmptySlot) break;
+    i = (i + 1) & (kDeepSlots - 1);
+  }
+  *slot = i;
+  return -1;
+}
+
+// Empties the dictionary: its bits and deep slots are all clear again.
+void ForgetDictionary(CodeTable& table, Dictionary& dictionary) {
+  std::memset(table.pairAdded, 0, kPairs / 8);
+  for (int32_t n = 0; n < dictionary.deepFilled; ++n) table.deep[table.deepUsed[n]] = kEmptySlot;
+  dictionary = Dictionary{false, 0, 0};
+}
+
+// Puts the logged strings into the emptied slots, in the order they were added: each lands
+// where the probe of the step-by-step encoder put it, as no key 0 was among them.
+void FillSlotsFromLog(CodeTable& table, int32_t logged) {
+  ClearCodeTable(table);
+  for (int32_t n = 0; n < logged; ++n) {
+    const CodeSlot word = table.log[n];
+    const int32_t key = int32_t(word >> kMaxCodeWidth);
+    int32_t slot = 0;
+    FindString(table.slots, key, key >> kMaxCodeWidth, key & kCodeMask, &slot);  // a miss
+    table.slots[slot] = word;
+  }
+}
+
+// Starts a new table: emptied, codes from Clear + 2 on, and a Clear code in the data.
+void ClearBlock(EncoderState& state, Dictionary& dictionary) {
+  LzwState& lzw = state.lzw;
+  ForgetDictionary(state.table, dictionary);
+  lzw.nextFree = lzw.clearCode + 2;
+  lzw.clearFlag = true;
+  PutCode(state, lzw.clearCode);
+}
+
 }  // namespace
 
 void ClearCodeTable(CodeTable& table) {
@@ -127,31 +178,74 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   const uint8_t* run = TakeRun(state.cursor, &count);
   int32_t prefix = *run++;
   --count;
-  ClearCodeTable(state.table);
+  Dictionary dictionary{false, 0, 0};
   WriteCode(state, lzw.clearCode);
 
-  CodeSlot* const slots = state.table.slots;
+  // Two ways to the same table. The probed slots decide the file in one case only: a probe
+  // ends at a slot holding key 0 (pixel 0 after the one-pixel string 0) as at an empty one,
+  // so once key 0 is in, a later string can be missed and written over it. Until key 0 is
+  // added in a block, the slots are a plain dictionary and any other gives the same
+  // answers. The plain dictionary answers for most strings (one-pixel prefixes) with the
+  // test of one bit, where a probe of the slots would follow a chain and mispredict where it
+  // ends. The strings added meanwhile are logged; when key 0 is added, the slots are filled
+  // from the log and answer until the next Clear code.
+  CodeTable& table = state.table;
   do {
     // One row of pixels at a time, with no call per pixel while strings match.
     for (const uint8_t* const end = run + count; run != end; ++run) {
       const int32_t pixel = *run;
       const int32_t key = (pixel << kMaxCodeWidth) + prefix;
+      const uint32_t pair = PairOf(prefix, pixel);
       int32_t slot = 0;
-      const int32_t code = FindString(slots, key, pixel, prefix, &slot);
-      if (code >= 0) {
-        prefix = code;
-        continue;
+      if (dictionary.slotsInUse) {
+        const int32_t code = FindString(table.slots, key, pixel, prefix, &slot);
+        if (code >= 0) {
+          prefix = code;
+          continue;
+        }
+      } else if (prefix < kPixelValues) {
+        if (PairAdded(table.pairAdded, pair)) {
+          prefix = table.pairCodes[pair];
+          continue;
+        }
+      } else {
+        const int32_t code = FindDeep(table.deep, key, &slot);
+        if (code >= 0) {
+          prefix = code;
+          continue;
+        }
       }
       PutCode(state, prefix);
+      const bool onePixelPrefix = prefix < kPixelValues;
       prefix = pixel;
-      if (lzw.nextFree < kCodeLimit) {
-        slots[slot] = SlotOf(key, lzw.nextFree++);
+      if (lzw.nextFree >= kCodeLimit) {
+        ClearBlock(state, dictionary);
       } else {
-        ClearBlock(state);
+        const int32_t code = lzw.nextFree++;
+        const CodeSlot added = SlotOf(key, code);
+        if (dictionary.slotsInUse) {
+          table.slots[slot] = added;
+        } else if (key == 0) {
+          FillSlotsFromLog(table, dictionary.logged);
+          dictionary.slotsInUse = true;
+          FindString(table.slots, key, pixel, 0, &slot);
+          table.slots[slot] = added;
+        } else {
+          table.log[dictionary.logged++] = added;
+          if (onePixelPrefix) {
+            table.pairAdded[pair / 32] |= uint32_t(1) << (pair % 32);
+            table.pairCodes[pair] = uint16_t(code);
+          } else {
+            table.deep[slot] = added;
+            table.deepUsed[dictionary.deepFilled++] = uint16_t(slot);
+          }
+        }
       }
-      if (state.output.failed) return;  // no file can come of it now
+      if (state.output.failed) break;  // no file can come of it now
     }
-  } while ((run = TakeRun(state.cursor, &count)) != nullptr);
+  } while (!state.output.failed && (run = TakeRun(state.cursor, &count)) != nullptr);
+  ForgetDictionary(table, dictionary);  // clear between encodings
+  if (state.output.failed) return;
   WriteCode(state, prefix);
   WriteCode(state, lzw.endCode);
 }

@@ -11,6 +11,7 @@
 
 #include "gif/gif.h"
 #include "gif/gif_test_support.h"
+#include "toolbox/toolbox_testing.h"
 
 namespace {
 
@@ -239,6 +240,23 @@ TEST(EncoderIdentity, LargeImagesMatchTheReference) {
     ASSERT_EQ(ours, reference.Encode(image.data(), stride, c.width, c.height, kPalette.data(),
                                      c.interlaced, 7))
         << c.width << "x" << c.height << " kind " << int(c.kind);
+  }
+}
+
+// An encoding cut short where its output could not grow, at every growth step, leaves the
+// string table as a whole encoding does: the next encoding still gives the reference file.
+TEST(EncoderIdentity, AnEncodingCutShortLeavesTheTableClean) {
+  ReferenceEncoder reference;
+  const auto cut = MakeImage(Kind::kRuns, 300, 200, 300, 5);
+  const auto next = MakeImage(Kind::kZeroRich, 211, 97, 211, 6);
+  const std::string expected =
+      reference.Encode(next.data(), 211, 211, 97, kPalette.data(), false, -1);
+  for (int32_t budget = 0; budget <= 40; ++budget) {
+    TBTest_SetAllocationBudget(budget);
+    const std::string partial = Encoded(cut, 300, 300, 200, kPalette, false, -1);
+    TBTest_SetAllocationBudget(-1);
+    ASSERT_EQ(Encoded(next, 211, 211, 97, kPalette, false, -1), expected) << budget;
+    if (!partial.empty()) break;  // the budget sufficed: every cut point was tried
   }
 }
 
