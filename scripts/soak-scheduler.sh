@@ -10,7 +10,8 @@
 #              command makes it); the default
 #   --native   the Linux builds in build/native
 #   RUNS       runs of each test (50)
-#   LOG        where the per-run lines go (build/<kind>/soak-scheduler.tsv)
+#   LOG        where the per-run lines go (build/<kind>/soak-scheduler.tsv); each run's
+#              output goes to the directory beside it (LOG without .tsv, plus .out)
 #   BUSY=N     environment: also keep N busy loops running (0)
 #   TESTS="a b" environment: other test programs to soak
 # Build the test programs first, e.g.
@@ -59,11 +60,18 @@ stop_load() {
 }
 trap stop_load EXIT
 
-# The load: the open-close cycles in a loop, each in its own process group so that it can be
+# The load: the open-close cycles in a loop, in a process group of its own so that it can be
 # ended with everything it started.
 loaddir="$(workdir "$load")"
 set -m
-(cd "$loaddir" && while :; do "${run[@]}" "$(exe "$load")" >/dev/null 2>&1 || true; done) &
+loadlog="$build/soak-load.tsv"
+: >"$loadlog"
+(cd "$loaddir" && while :; do
+  s=$(date +%s)
+  st=0
+  "${run[@]}" "$(exe "$load")" >/dev/null 2>&1 || st=$?
+  printf '%d\t%d\n' "$(($(date +%s) - s))" "$st" >>"$loadlog"
+done) &
 pids+=($!)
 for ((i = 0; i < ${BUSY:-0}; i++)); do
   (while :; do :; done) &
@@ -71,13 +79,15 @@ for ((i = 0; i < ${BUSY:-0}; i++)); do
 done
 set +m
 
-mkdir -p "$(dirname "$log")"
+# Each run's output, beside the log.
+outdir="${log%.tsv}.out"
+mkdir -p "$(dirname "$log")" "$outdir"
 printf 'test\trun\tseconds\tstatus\n' >"$log"
 echo "soaking ${tests[*]} ($kind, $runs runs each) beside $load${BUSY:+ and $BUSY busy loops}; log $log"
 for ((r = 1; r <= runs; r++)); do
   for t in "${tests[@]}"; do
     dir="$(workdir "$t")"
-    out="$build/soak-$t.out"
+    out="$outdir/$t-$r.out"
     start=$(date +%s.%N)
     status=0
     (cd "$dir" && "${run[@]}" "$(exe "$t")" >"$out" 2>&1) || status=$?
@@ -86,12 +96,12 @@ for ((r = 1; r <= runs; r++)); do
     printf '%s\t%d\t%s\t%d\n' "$t" "$r" "$secs" "$status" >>"$log"
     echo "$t run $r: ${secs}s status $status"
     if [ "$status" -ne 0 ]; then
-      cp "$out" "$build/soak-$t-run$r-failed.out"
       grep -E '^\[  FAILED|Failure|error' "$out" | head -5 || true
     fi
   done
 done
 
+echo "load: $(wc -l <"$loadlog") whole runs of $load so far (seconds, status in $loadlog)"
 python3 - "$log" <<'EOF'
 import csv, statistics, sys
 rows = list(csv.DictReader(open(sys.argv[1]), delimiter="\t"))
