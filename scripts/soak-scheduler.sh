@@ -27,7 +27,7 @@ case "${1:-}" in
 esac
 runs="${1:-50}"
 build="$root/build/$kind"
-log="${2:-$build/soak-scheduler.tsv}"
+log="$(realpath -m "${2:-$build/soak-scheduler.tsv}")"
 tests=(${TESTS:-host_processes_test host_scheduler_test script_processes_test})
 load=load_open_close_cycles_test
 
