@@ -50,8 +50,10 @@ exe() {
   if [ "$kind" = windows ]; then echo "$build/bin/$1.exe"; else echo "$build/bin/$1"; fi
 }
 
+declare -A dirs
 for t in "${tests[@]}" "$load"; do
   [ -x "$(exe "$t")" ] || { echo "missing $(exe "$t"): build it first" >&2; exit 2; }
+  dirs[$t]="$(workdir "$t")"
 done
 
 pids=()
@@ -62,11 +64,10 @@ trap stop_load EXIT
 
 # The load: the open-close cycles in a loop, in a process group of its own so that it can be
 # ended with everything it started.
-loaddir="$(workdir "$load")"
 set -m
 loadlog="$build/soak-load.tsv"
 : >"$loadlog"
-(cd "$loaddir" && while :; do
+(cd "${dirs[$load]}" && while :; do
   s=$(date +%s)
   st=0
   "${run[@]}" "$(exe "$load")" >/dev/null 2>&1 || st=$?
@@ -86,11 +87,10 @@ printf 'test\trun\tseconds\tstatus\n' >"$log"
 echo "soaking ${tests[*]} ($kind, $runs runs each) beside $load${BUSY:+ and $BUSY busy loops}; log $log"
 for ((r = 1; r <= runs; r++)); do
   for t in "${tests[@]}"; do
-    dir="$(workdir "$t")"
     out="$outdir/$t-$r.out"
     start=$(date +%s.%N)
     status=0
-    (cd "$dir" && "${run[@]}" "$(exe "$t")" >"$out" 2>&1) || status=$?
+    (cd "${dirs[$t]}" && "${run[@]}" "$(exe "$t")" >"$out" 2>&1) || status=$?
     end=$(date +%s.%N)
     secs=$(python3 -c "print(f'{$end - $start:.2f}')")
     printf '%s\t%d\t%s\t%d\n' "$t" "$r" "$secs" "$status" >>"$log"
