@@ -1,12 +1,13 @@
 // The window surface on Windows, with real USER32: a hidden top-level frame window of a
 // registered class, and host windows as hidden child windows of it.
 //
-// The host runs its 4D processes as threads, one at a time, and a window's posted messages
-// reach only the thread that created it. So one window thread of this library owns the
-// frame and every host window: it runs their message loop and moves each application
-// message (WM_USER and above, such as the socket notifications Winsock posts) into a queue
-// that the pump, on whichever thread calls it, hands to the message filter. Creating and
-// destroying windows is asked of the window thread with SendMessage.
+// A window's posted messages reach only the thread that created it, and the host's thread
+// is often asleep or busy in a process. So one window thread of this library owns the frame
+// and every host window: it runs their message loop and moves each application message
+// (WM_USER and above, such as the socket notifications Winsock posts) into a queue that the
+// pump, on whichever thread calls it, hands to the message filter; an idle host waits on
+// that queue's event. Creating and destroying windows is asked of the window thread with
+// SendMessage.
 //
 // The pump runs at every yield, so while nothing is queued it costs an atomic read: the
 // queue's length is kept where the pump reads it without the lock, and the calling thread's
