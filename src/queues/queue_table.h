@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "host/toolbox.h"
 
@@ -41,17 +42,37 @@ constexpr Size TableSize(int32_t entryCount) {
   return kEntriesOffset + Size(sizeof(QueueEntry)) * entryCount;
 }
 
-int32_t EntryCount(Handle table);
-void SetEntryCount(Handle table, int32_t count);
-QueueEntry ReadEntry(Handle table, int32_t index);
-void WriteEntry(Handle table, int32_t index, const QueueEntry& entry);
+// The accessors are inline: a push or pop makes a few of them, and seen from its caller an
+// entry copied out, changed and copied back becomes plain loads and stores of its fields.
+inline int32_t EntryCount(Handle table) {
+  int32_t count = 0;
+  std::memcpy(&count, *table, sizeof count);
+  return count;
+}
+inline void SetEntryCount(Handle table, int32_t count) {
+  std::memcpy(*table, &count, sizeof count);
+}
+inline QueueEntry ReadEntry(Handle table, int32_t index) {
+  QueueEntry entry{};
+  std::memcpy(&entry, *table + kEntriesOffset + Size(sizeof(QueueEntry)) * index, sizeof entry);
+  return entry;
+}
+inline void WriteEntry(Handle table, int32_t index, const QueueEntry& entry) {
+  std::memcpy(*table + kEntriesOffset + Size(sizeof(QueueEntry)) * index, &entry, sizeof entry);
+}
 
 // Index of the first entry in use with this key, or kNoEntry. A linear scan.
 int32_t FindEntry(Handle table, int32_t key);
 // Index of the first free entry, or kNoEntry.
 int32_t FindFreeEntry(Handle table);
 
-MessageNode ReadNode(Handle node);
-void WriteNode(Handle node, const MessageNode& contents);
+inline MessageNode ReadNode(Handle node) {
+  MessageNode contents{};
+  std::memcpy(&contents, *node, sizeof contents);
+  return contents;
+}
+inline void WriteNode(Handle node, const MessageNode& contents) {
+  std::memcpy(*node, &contents, sizeof contents);
+}
 
 }  // namespace nimbus

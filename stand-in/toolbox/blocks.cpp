@@ -21,17 +21,16 @@
 // a quarter more when it grows. A locked block never moves: it can grow only within its
 // capacity, and answers memFullErr beyond it, as a locked block on a full heap does.
 //
-// One lock guards the store. The host runs its processes one at a time, so it is never
-// contended in practice, but nothing stops a host from calling on several threads; the lock
-// is a spin lock because a held lock never waits for anything but the few instructions of
-// one call.
+// The store takes no lock. Like the classic toolbox, it is called from the host's thread
+// only: the 4D processes are fibers of that thread, and the library's own threads (the
+// notification watcher, the window thread) never allocate. A host that ran its processes on
+// threads of their own would hand control from one to the next, one at a time, and that
+// hand-over orders their calls. An uncontended lock would still cost an atomic exchange per
+// call, about a third of a small block's allocation.
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -60,7 +59,7 @@ constexpr int kMovesPerAllocation = 4;
 constexpr int kScanPerMove = 4;  // candidates looked at per wanted move (locked ones are skipped)
 
 constexpr uint8_t kLiveTag = 0xA5;
-constexpr size_t kFirstSlabRecords = 256;  // each new slab holds twice as many as the last
+constexpr size_t kFirstSlabRecords = 4096;  // each new slab holds twice as many as the last
 constexpr size_t kLargestSlabRecords = 65536;
 constexpr size_t kRecordQuarantine = 1024;  // free records kept unused before any is reused
 
@@ -97,21 +96,7 @@ struct FreeRing {
   size_t count = 0;
 };
 
-class SpinLock {
- public:
-  void lock() {
-    while (locked_.exchange(true, std::memory_order_acquire)) {
-      while (locked_.load(std::memory_order_relaxed)) std::this_thread::yield();
-    }
-  }
-  void unlock() { locked_.store(false, std::memory_order_release); }
-
- private:
-  std::atomic<bool> locked_{false};
-};
-
 struct Store {
-  SpinLock lock;
   std::vector<BlockRecord*> blocks;  // every live block, for the moving rotation
   std::vector<Slab> slabs;           // sorted by address
   BlockRecord* carve = nullptr;      // the newest slab's records not handed out yet
@@ -123,28 +108,31 @@ struct Store {
   FreeRing freeBytes[kSizeClasses];
   char* arena = nullptr;  // unused part of the newest arena, for the size classes
   size_t arenaLeft = 0;
-  std::unordered_set<const void*> pointers;
+  std::unordered_set<const void*>* pointers = nullptr;  // live records; made at the first one
   size_t rotation = 0;
   bool moving = false;
   int32_t budget = -1;  // allocations still allowed; -1 = unlimited
   int32_t unknownUses = 0;
 };
 
+// Constant-initialised, so that it is there before any static constructor calls in, and never
+// destroyed, because blocks may be disposed of during exit.
+union StoreHolder {
+  Store store;
+  constexpr StoreHolder() : store() {}
+  ~StoreHolder() {}
+};
+constinit StoreHolder theStore;
+
 Store& TheStore() {
-  static Store* store = new Store;  // never destroyed: blocks may be freed during exit
-  return *store;
+  return theStore.store;
 }
 
-using Guard = std::lock_guard<SpinLock>;
-
-std::atomic<OSErr> lastError{noErr};
-// A copy of Store::moving that a yield reads without the lock: outside the tests nothing
-// moves, and a yield should not pay for a lock to learn it.
-std::atomic<bool> movingHint{false};
+OSErr lastError = noErr;
 
 // Records the answer of the next MemError and returns it.
 OSErr Report(OSErr error) {
-  lastError.store(error, std::memory_order_relaxed);
+  lastError = error;
   return error;
 }
 
@@ -167,7 +155,7 @@ Size GrowthCapacityFor(Size size) {
   return CapacityFor(Size(wanted));
 }
 
-// Spends one allocation of the budget; false when it is used up. Caller holds the lock.
+// Spends one allocation of the budget; false when it is used up.
 bool TakeFromBudget(Store& s) {
   if (s.budget < 0) return true;
   if (s.budget == 0) return false;
@@ -178,13 +166,20 @@ bool TakeFromBudget(Store& s) {
 // ---- Master records ----
 
 // The live record at h, or null for any other address. Reads memory only inside a slab.
+// The slabs are few (each holds twice as many records as the last), so the search runs a
+// fixed number of steps with no branch that depends on the address.
 BlockRecord* LiveRecordAt(const Store& s, const void* h) {
   const uintptr_t at = reinterpret_cast<uintptr_t>(h);
-  auto after = std::upper_bound(s.slabs.begin(), s.slabs.end(), at,
-                                [](uintptr_t a, const Slab& slab) { return a < slab.begin; });
-  if (after == s.slabs.begin()) return nullptr;
-  const Slab& slab = *(after - 1);
-  if (at >= slab.end || (at - slab.begin) % sizeof(BlockRecord) != 0) return nullptr;
+  size_t n = s.slabs.size();
+  if (n == 0) return nullptr;
+  const Slab* slab = s.slabs.data();
+  while (n > 1) {
+    const size_t half = n / 2;
+    slab = slab[half].begin <= at ? slab + half : slab;
+    n -= half;
+  }
+  if (at - slab->begin >= slab->end - slab->begin || (at - slab->begin) % sizeof(BlockRecord) != 0)
+    return nullptr;  // before the first slab, past a slab's end, or off a record boundary
   BlockRecord* r = reinterpret_cast<BlockRecord*>(at);
   return r->tag == kLiveTag ? r : nullptr;
 }
@@ -302,7 +297,7 @@ void ReleaseBytes(Store& s, char* data, Size capacity) {
   ++ring.count;
 }
 
-// Moves a block to a new address of the given capacity. Caller holds the lock.
+// Moves a block to a new address of the given capacity.
 bool Relocate(Store& s, BlockRecord* r, Size capacity) {
   char* fresh = TakeBytes(s, capacity);
   if (fresh == nullptr) return false;
@@ -326,7 +321,7 @@ void MoveInRotation(Store& s, int count) {
   }
 }
 
-// Looks a handle up; counts and reports an unknown one. Caller holds the lock.
+// Looks a handle up; counts and reports an unknown one.
 BlockRecord* FindBlock(Store& s, Handle h) {
   if (h == nullptr) {
     Report(nilHandleErr);
@@ -342,7 +337,6 @@ BlockRecord* FindBlock(Store& s, Handle h) {
 
 Handle AllocateBlock(Size size, const void* contents, bool clear) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (size < 0 || size > kLargestBlock || !TakeFromBudget(s)) {
     Report(memFullErr);
     return nullptr;
@@ -381,7 +375,6 @@ Handle AllocateBlock(Size size, const void* contents, bool clear) {
 
 Ptr AllocatePointer(Size size, bool clear) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (size < 0 || size > kLargestBlock || !TakeFromBudget(s)) {
     Report(memFullErr);
     return nullptr;
@@ -391,7 +384,8 @@ Ptr AllocatePointer(Size size, bool clear) {
       static_cast<char*>(clear ? std::calloc(size_t(size) + 1, 1) : std::malloc(size_t(size) + 1));
   try {
     if (p == nullptr) throw std::bad_alloc();
-    s.pointers.insert(p);
+    if (s.pointers == nullptr) s.pointers = new std::unordered_set<const void*>;
+    s.pointers->insert(p);
   } catch (const std::bad_alloc&) {
     std::free(p);
     Report(memFullErr);
@@ -410,13 +404,11 @@ void SetLastBlockError(OSErr error) {
 
 bool IsLiveHandle(Handle h) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   return h != nullptr && LiveRecordAt(s, h) != nullptr;
 }
 
 OSErr ResizeBlock(Handle h, Size newSize) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   BlockRecord* r = FindBlock(s, h);
   if (r == nullptr) return nilHandleErr;
   if (newSize < 0 || newSize > kLargestBlock) return Report(memFullErr);
@@ -433,40 +425,32 @@ OSErr ResizeBlock(Handle h, Size newSize) {
 }
 
 void MoveSomeBlocks(int count) {
-  if (!movingHint.load(std::memory_order_relaxed)) return;
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (s.moving) MoveInRotation(s, count);
 }
 
 void SetMovingMode(bool on) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   s.moving = on;
-  movingHint.store(on, std::memory_order_relaxed);
 }
 
 void SetAllocationBudget(int32_t count) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   s.budget = count < 0 ? -1 : count;
 }
 
 int32_t LiveHandleCount() {
   Store& s = TheStore();
-  Guard guard(s.lock);
   return int32_t(s.blocks.size());
 }
 
 int32_t LivePointerCount() {
   Store& s = TheStore();
-  Guard guard(s.lock);
-  return int32_t(s.pointers.size());
+  return s.pointers == nullptr ? 0 : int32_t(s.pointers->size());
 }
 
 int32_t UnknownBlockUseCount() {
   Store& s = TheStore();
-  Guard guard(s.lock);
   return s.unknownUses;
 }
 
@@ -487,7 +471,6 @@ TOOLBOX_API Handle NewHandleClear(Size byteCount) {
 TOOLBOX_API void DisposeHandle(Handle h) {
   if (h == nullptr) return;  // disposing of nothing is allowed
   Store& s = TheStore();
-  Guard guard(s.lock);
   BlockRecord* r = FindBlock(s, h);
   if (r == nullptr) return;
   BlockRecord* last = s.blocks.back();
@@ -501,7 +484,6 @@ TOOLBOX_API void DisposeHandle(Handle h) {
 
 TOOLBOX_API Size GetHandleSize(Handle h) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   BlockRecord* r = FindBlock(s, h);
   if (r == nullptr) return 0;
   Report(noErr);
@@ -514,7 +496,6 @@ TOOLBOX_API void SetHandleSize(Handle h, Size newSize) {
 
 TOOLBOX_API void HLock(Handle h) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (BlockRecord* r = FindBlock(s, h)) {
     r->state = int8_t(r->state | kLockedBit);
     Report(noErr);
@@ -523,7 +504,6 @@ TOOLBOX_API void HLock(Handle h) {
 
 TOOLBOX_API void HUnlock(Handle h) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (BlockRecord* r = FindBlock(s, h)) {
     r->state = int8_t(r->state & ~kLockedBit);
     Report(noErr);
@@ -532,7 +512,6 @@ TOOLBOX_API void HUnlock(Handle h) {
 
 TOOLBOX_API int8_t HGetState(Handle h) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   BlockRecord* r = FindBlock(s, h);
   if (r == nullptr) return 0;
   Report(noErr);
@@ -541,7 +520,6 @@ TOOLBOX_API int8_t HGetState(Handle h) {
 
 TOOLBOX_API void HSetState(Handle h, int8_t state) {
   Store& s = TheStore();
-  Guard guard(s.lock);
   if (BlockRecord* r = FindBlock(s, h)) {
     r->state = state;
     Report(noErr);
@@ -554,7 +532,6 @@ TOOLBOX_API OSErr HandToHand(Handle* h) {
   std::vector<char> contents;
   {
     Store& s = TheStore();
-    Guard guard(s.lock);
     BlockRecord* r = FindBlock(s, original);
     if (r == nullptr) return nilHandleErr;
     try {
@@ -570,7 +547,7 @@ TOOLBOX_API OSErr HandToHand(Handle* h) {
 }
 
 TOOLBOX_API OSErr MemError(void) {
-  return lastError.load(std::memory_order_relaxed);
+  return lastError;
 }
 
 TOOLBOX_API Ptr NewPtr(Size byteCount) {
@@ -584,8 +561,7 @@ TOOLBOX_API Ptr NewPtrClear(Size byteCount) {
 TOOLBOX_API void DisposePtr(Ptr p) {
   if (p == nullptr) return;
   Store& s = TheStore();
-  Guard guard(s.lock);
-  if (s.pointers.erase(p) == 0) {
+  if (s.pointers == nullptr || s.pointers->erase(p) == 0) {
     ++s.unknownUses;
     Report(nilHandleErr);
     return;
