@@ -201,7 +201,26 @@ TEST(BlocksDeathTest, PointerKeptAcrossResizeIsCaught) {
       },
       "heap-use-after-free");
 }
+
+TEST(BlocksDeathTest, MasterPointerOfADisposedHandleIsCaught) {
+  EXPECT_DEATH(
+      {
+        Handle h = NewHandle(4);
+        DisposeHandle(h);
+        char* volatile stale = *h;
+        (void)stale;
+      },
+      "use-after-poison");
+}
 #else
+// Until its record is reused, a disposed handle's master pointer is null, so following it
+// fails at once rather than reading freed bytes.
+TEST_F(BlocksTest, MasterPointerOfADisposedHandleIsNull) {
+  Handle h = NewHandle(4);
+  DisposeHandle(h);
+  EXPECT_EQ(*h, nullptr);
+}
+
 TEST_F(BlocksTest, PointerKeptAcrossResizeNoLongerNamesTheBlock) {
   TBTest_SetMovingMode(1);
   Handle h = HandleWith("stale");
