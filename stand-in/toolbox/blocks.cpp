@@ -10,7 +10,8 @@
 // record boundary, and the record there is marked live. A disposed record goes to the tail
 // of a first-in first-out free list and is reused only once more than kRecordQuarantine
 // others are free, so a stale handle keeps answering nilHandleErr for a long while; once its
-// record is reused it names the new block, as a stale handle on a real heap does.
+// record is reused it names the new block, as a stale handle on a real heap does. Until then
+// its master pointer is null, so following it fails at once.
 //
 // Block bytes up to kLargestPooledCapacity come from size classes (multiples of 16) with
 // first-in first-out free lists, poisoned when freed; larger blocks come from malloc. Under
