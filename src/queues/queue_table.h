@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "host/toolbox.h"
 
@@ -41,17 +42,53 @@ constexpr Size TableSize(int32_t entryCount) {
   return kEntriesOffset + Size(sizeof(QueueEntry)) * entryCount;
 }
 
-int32_t EntryCount(Handle table);
-void SetEntryCount(Handle table, int32_t count);
-QueueEntry ReadEntry(Handle table, int32_t index);
-void WriteEntry(Handle table, int32_t index, const QueueEntry& entry);
+// The accessors are inline: a push or pop makes a few of them.
+inline int32_t EntryCount(Handle table) {
+  int32_t count = 0;
+  std::memcpy(&count, *table, sizeof count);
+  return count;
+}
+inline void SetEntryCount(Handle table, int32_t count) {
+  std::memcpy(*table, &count, sizeof count);
+}
+// Field by field, so that an entry changed between a read and a write stays in registers
+// (copied whole, its bytes would go through memory and be reloaded in wider pieces than were
+// stored, which stalls).
+inline QueueEntry ReadEntry(Handle table, int32_t index) {
+  const char* at = *table + kEntriesOffset + Size(sizeof(QueueEntry)) * index;
+  QueueEntry entry{};
+  std::memcpy(&entry.key, at + offsetof(QueueEntry, key), sizeof entry.key);
+  std::memcpy(&entry.messageCount, at + offsetof(QueueEntry, messageCount),
+              sizeof entry.messageCount);
+  std::memcpy(&entry.firstMessage, at + offsetof(QueueEntry, firstMessage),
+              sizeof entry.firstMessage);
+  std::memcpy(&entry.lastMessage, at + offsetof(QueueEntry, lastMessage), sizeof entry.lastMessage);
+  return entry;
+}
+inline void WriteEntry(Handle table, int32_t index, const QueueEntry& entry) {
+  char* at = *table + kEntriesOffset + Size(sizeof(QueueEntry)) * index;
+  std::memcpy(at + offsetof(QueueEntry, key), &entry.key, sizeof entry.key);
+  std::memcpy(at + offsetof(QueueEntry, messageCount), &entry.messageCount,
+              sizeof entry.messageCount);
+  std::memcpy(at + offsetof(QueueEntry, firstMessage), &entry.firstMessage,
+              sizeof entry.firstMessage);
+  std::memcpy(at + offsetof(QueueEntry, lastMessage), &entry.lastMessage, sizeof entry.lastMessage);
+}
 
 // Index of the first entry in use with this key, or kNoEntry. A linear scan.
 int32_t FindEntry(Handle table, int32_t key);
 // Index of the first free entry, or kNoEntry.
 int32_t FindFreeEntry(Handle table);
 
-MessageNode ReadNode(Handle node);
-void WriteNode(Handle node, const MessageNode& contents);
+inline MessageNode ReadNode(Handle node) {
+  MessageNode contents{};
+  std::memcpy(&contents.next, *node + offsetof(MessageNode, next), sizeof contents.next);
+  std::memcpy(&contents.text, *node + offsetof(MessageNode, text), sizeof contents.text);
+  return contents;
+}
+inline void WriteNode(Handle node, const MessageNode& contents) {
+  std::memcpy(*node + offsetof(MessageNode, next), &contents.next, sizeof contents.next);
+  std::memcpy(*node + offsetof(MessageNode, text), &contents.text, sizeof contents.text);
+}
 
 }  // namespace nimbus

@@ -11,7 +11,8 @@ namespace toolbox {
 // Records `error` as the answer of the next MemError call.
 void SetLastBlockError(OSErr error);
 
-// True when h is a live handle made by this library.
+// True when h is a live handle made by this library. Any value may be asked about: only the
+// library's own memory is read.
 bool IsLiveHandle(Handle h);
 
 // SetHandleSize: answers the result, which is also recorded as the last block error.
