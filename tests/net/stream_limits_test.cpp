@@ -33,7 +33,9 @@ TEST_F(StreamLimitsTest, ReferenceAfterTheLastIsRefusedWithNothingLeaked) {
   EXPECT_EQ(Wait(1023, 8, 5), 8);  // descriptors past FD_SETSIZE poll correctly
   for (int32_t ref = 1; ref <= 1023; ++ref) ASSERT_EQ(Release(ref), 0);
   EXPECT_EQ(OpenCount(), 0);
-  if (descriptors >= 0) EXPECT_EQ(OpenDescriptors(), descriptors);
+  if (descriptors >= 0) {
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+  }
   EXPECT_EQ(TBTest_LivePointers(), records);
 }
 
