@@ -71,8 +71,18 @@ def gif(directory):
           ["image", "ours MP/s", "giflib MP/s", "speed ratio", "spread", "size ratio"], rows)
 
 
+def median_counters(runs):
+    """One record whose numeric fields are the medians over the repetitions."""
+    merged = dict(runs[0])
+    for field, value in runs[0].items():
+        if isinstance(value, (int, float)) and not isinstance(value, bool):
+            merged[field] = statistics.median(run[field] for run in runs if field in run)
+    return merged
+
+
 def streams(directory):
-    runs = load(directory, "net_bench")
+    runs = {name: median_counters(reps)
+            for name, reps in repetitions(directory, "net_bench").items()}
     rows = []
     for direction, name in (("send", "BM_SendTextAgainstRawSends"),
                             ("receive", "BM_ReceiveTextAgainstRawReceives")):
@@ -85,7 +95,9 @@ def streams(directory):
                              f"{run['raw_MB/s']:.0f}", f"{run['package/raw']:.2f}",
                              f"{spin:.2f}" if spin is not None else "-",
                              f"{attempts:.1f}" if attempts is not None else "-"])
-    table("Stream throughput over loopback, 32000-byte texts in sends of 1024 bytes: FourDPack "
+    count = min((len(v) for v in repetitions(directory, "net_bench").values()), default=0)
+    table(f"Stream throughput over loopback (medians of {count} repetitions interleaved at "
+          "random), 32000-byte texts in sends of 1024 bytes: FourDPack "
           "against a raw socket loop with the same send size, with the host's yield (the full "
           "figure) and with the yield a no-op (the package alone). The raw send loop blocks, "
           "the raw receive loop takes what is there. package/like-for-like compares with a raw "
@@ -183,7 +195,8 @@ def scheduling(directory):
     table("How late a 30-tick delay ends, every process delayed (the host sleeps), against a "
           "plain half-second sleep (goal: within a tick)",
           ["delay late ms", "sleep late ms", "a tick ms"], rows)
-    send = load(directory, "net_bench").get("BM_SendTextAgainstRawSends/noop_yield:0/real_time")
+    reps = repetitions(directory, "net_bench").get("BM_SendTextAgainstRawSends/noop_yield:0/real_time")
+    send = median_counters(reps) if reps else None
     rows = []
     if send:
         rows.append([f"{send['package_MB/s']:.0f}", f"{send['raw_MB/s']:.0f}",
