@@ -30,9 +30,9 @@ mkdir -p "$results"
 for program in "${programs[@]}"; do
   echo "running $program"
   extra=()
-  # Encoding rates and loopback throughput swing from run to run on a shared machine:
+  # Encoding rates, loopback throughput and queue times swing from run to run on a shared machine:
   # seven repetitions of each, interleaved at random, and the report takes the medians.
-  if [[ $program == gif_bench || $program == net_bench ]]; then
+  if [[ $program == gif_bench || $program == net_bench || $program == queues_bench ]]; then
     extra=(--benchmark_repetitions=7 --benchmark_enable_random_interleaving=true)
   fi
   "build/bench/bin/$program" "${extra[@]}" --benchmark_out="$results/$program.json" \

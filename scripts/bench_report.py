@@ -130,7 +130,9 @@ def text(directory):
 
 
 def queues(directory):
-    runs = load(directory, "queues_bench")
+    repeated = repetitions(directory, "queues_bench")
+    runs = {name: median_counters(reps) for name, reps in repeated.items()}
+    count = min((len(v) for v in repeated.values()), default=0)
     one = runs.get("BM_QueuePushPop/1")
     rows = []
     for keys in (1, 100, 10000):
@@ -142,7 +144,8 @@ def queues(directory):
                      f"{cpu_seconds(ours) / cpu_seconds(peer):.1f}",
                      f"{cpu_seconds(ours) / cpu_seconds(one):.1f}" if one else "-",
                      f"{cpu_seconds(floor) * 1e9:.0f}" if floor else "-"])
-    table("Keyed text queues, one push and one pop of a 32-byte text (CPU time): ours against a "
+    table(f"Keyed text queues, one push and one pop of a 32-byte text (CPU time, medians of "
+          f"{count} repetitions interleaved at random): ours against a "
           "hashed map of deques, across key counts; toolbox floor: the stand-in toolbox's block "
           "calls of one pair alone, with as many blocks alive",
           ["keys", "ours ns", "peer ns", "ours/peer", "ours/ours at 1 key", "toolbox floor ns"],
