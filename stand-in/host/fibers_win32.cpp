@@ -29,7 +29,12 @@ Fiber* AdoptThreadFiber() {
   auto* fiber = new (std::nothrow) Fiber;
   if (fiber == nullptr) return nullptr;
   if (IsThreadAFiber()) {
+    // GetCurrentFiber reads the thread block through the fs segment; GCC 12 takes that read
+    // for an access past a zero-length array.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
     fiber->handle = GetCurrentFiber();
+#pragma GCC diagnostic pop
   } else {
     fiber->handle = ConvertThreadToFiberEx(nullptr, FIBER_FLAG_FLOAT_SWITCH);
     fiber->converted = fiber->handle != nullptr;

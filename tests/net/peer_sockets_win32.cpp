@@ -1,6 +1,5 @@
 // The tests' own peer sockets on Windows (Winsock 2, blocking, with receive time-outs).
-#include <windows.h>
-#include <winsock2.h>
+#include <winsock2.h>  // before any windows.h, which it includes itself
 
 #include "net/peer_sockets.h"
 

@@ -84,13 +84,13 @@ TEST_F(QueuesPackageTest, UnloadAfterManyKeysLeavesNothingBehind) {
 
   const int32_t beforeRun = TBTest_LiveHandles();
   ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
-  for (int32_t key = 0; key < 3000; ++key) Push(key * 131 - 5000, "m" + std::to_string(key));
+  for (int32_t key = 0; key < 3000; ++key) Push(key * 131 - 5000, std::to_string(key) + "m");
   for (int32_t key = 0; key < 3000; key += 3)
     host.Call("QueueClear", {Value::Longint(key * 131 - 5000)});
   for (int32_t key = 0; key < 500; ++key) Push(1 << 20 | key, "new");
   EXPECT_EQ(Count(131 - 5000), 1);
   EXPECT_EQ(Count(-5000), 0);
-  EXPECT_EQ(Pop(2 * 131 - 5000).bytes, "m2");
+  EXPECT_EQ(Pop(2 * 131 - 5000).bytes, "2m");
   EXPECT_EQ(Count(1 << 20 | 499), 1);
   host.Unload();
   EXPECT_EQ(TBTest_LiveHandles() - beforeRun, leftByEmptyRun);

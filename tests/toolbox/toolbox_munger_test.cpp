@@ -128,7 +128,7 @@ TEST(MungerTest, ReplacesEveryOccurrenceInAFullSizedText) {
   Handle h = HandleWith(text);
   std::string expected = text;
   for (size_t at = 0; (at = expected.find('\r', at)) != std::string::npos; at += 2) {
-    expected.insert(at + 1, "\n");
+    expected.insert(at + 1, 1, '\n');
   }
   int32_t offset = 0;
   while ((offset = Munger(h, offset, "\r", 1, "\r\n", 2)) >= 0) {
