@@ -23,6 +23,15 @@ class QueuesPackageTest : public ::testing::Test {
     return host.Call("QueueCount", {Value::Longint(key)}).result.longint;
   }
   Value Pop(int32_t key) { return host.Call("QueuePop", {Value::Longint(key)}).result; }
+  // The baseline of the unload tests: the blocks a load and unload with no queue leave (the
+  // host's own). Ends with the package unloaded.
+  int32_t HandlesLeftByAnEmptyRun() {
+    host.Unload();
+    const int32_t before = TBTest_LiveHandles();
+    EXPECT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
+    host.Unload();
+    return TBTest_LiveHandles() - before;
+  }
 
   Host host;
 };
@@ -55,12 +64,7 @@ TEST_F(QueuesPackageTest, MessagesPassFromOneProcessToAnother) {
 }
 
 TEST_F(QueuesPackageTest, UnloadWithMessagesQueuedLeavesNothingBehind) {
-  // What a load and unload with no queue leave (the host's own blocks) is the baseline.
-  host.Unload();
-  const int32_t beforeEmptyRun = TBTest_LiveHandles();
-  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
-  host.Unload();
-  const int32_t leftByEmptyRun = TBTest_LiveHandles() - beforeEmptyRun;
+  const int32_t leftByEmptyRun = HandlesLeftByAnEmptyRun();
 
   const int32_t beforeRun = TBTest_LiveHandles();
   ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
@@ -76,11 +80,7 @@ TEST_F(QueuesPackageTest, UnloadWithMessagesQueuedLeavesNothingBehind) {
 // Thousands of keys, so that the table and its index grow many times, with cleared entries
 // reused: unload still frees every block, and the next load starts with no queues.
 TEST_F(QueuesPackageTest, UnloadAfterManyKeysLeavesNothingBehind) {
-  host.Unload();
-  const int32_t beforeEmptyRun = TBTest_LiveHandles();
-  ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
-  host.Unload();
-  const int32_t leftByEmptyRun = TBTest_LiveHandles() - beforeEmptyRun;
+  const int32_t leftByEmptyRun = HandlesLeftByAnEmptyRun();
 
   const int32_t beforeRun = TBTest_LiveHandles();
   ASSERT_TRUE(host.Load(NIMBUS_PACKAGE_PATH));
