@@ -17,7 +17,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh bench
 
 programs=(gif_bench net_bench text_bench queues_bench toolbox_bench)
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBUS_BENCH=ON \

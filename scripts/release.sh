@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh release
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBUS_TESTS=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/i686-w64-mingw32.cmake" >/dev/null
 cmake --build build/release -j"$(nproc)" --target nimbus_4dx
