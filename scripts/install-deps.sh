@@ -60,6 +60,18 @@ missing_of() {
 
 updated=0
 # apt-get update, retried; an index that still fails is left to the install to judge.
+# The first lines that say why an install failed. apt-get's resolver may say only "generated
+# breaks": a simulated install names the packages that could not be had.
+why_not_installable() {
+  local log="$1"
+  shift
+  {
+    grep -E '^E:' "$log" || true
+    $SUDO apt-get install -s --no-install-recommends "$@" 2>&1 |
+      grep -E "Depends:|installation candidate|Unable to locate" || true
+  } | sed 's/^ *//' | head -3 | tr '\n' ' '
+}
+
 update_lists() {
   ((updated)) && return 0
   updated=1
@@ -121,7 +133,7 @@ if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$win
     $SUDO rm -f "$pin"
   else
     $SUDO rm -f "$pin"
-    reason="$(grep -E '^(E:| [^ ].*: Depends)' "$wine_log" | head -3 | tr '\n' ' ')"
+    reason="$(why_not_installable "$wine_log" "${missing[@]}")"
     reason="could not install ${missing[*]} from the package registry: ${reason:-see the output of apt-get}"
     if [ -n "${NIMBUS_WINE_OPTIONAL:-}" ]; then
       mkdir -p "$(dirname "$NIMBUS_WINE_OPTIONAL")"
