@@ -27,7 +27,7 @@ if [ "$windows" = 1 ]; then
   cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/i686-w64-mingw32.cmake" -DNIMBUS_TESTS=$tests >/dev/null
   cmake --build build/windows -j"$(nproc)" --target nimbus-host nimbus_4dx
-  if ! reason=$(bash scripts/wine-usable.sh); then
+  if ! reason=$(bash scripts/wine-usable.sh "$root/build/windows/wineprefix"); then
     echo "main.sh --windows: Wine cannot run the 32-bit package here: $reason" >&2
     exit 1
   fi

@@ -45,7 +45,7 @@ summary+=("windows: Nimbus.4DX built and checked, release package $(basename "$z
 echo "== Windows tests under Wine =="
 if [ -s "$wine_not_installed" ]; then
   wine_not_run="$(cat "$wine_not_installed")"
-elif ! wine_not_run=$(bash scripts/wine-usable.sh); then
+elif ! wine_not_run=$(bash scripts/wine-usable.sh "$root/build/windows/wineprefix"); then
   :
 else
   wine_not_run=""
