@@ -1,0 +1,253 @@
+#!/usr/bin/env python3
+"""The protocol recipes of examples/ against real servers from Debian's packages.
+
+  recipes_test.py [--emulator COMMAND] NIMBUS_HOST EXAMPLES_DIR [unittest arguments]
+
+Each test starts its server itself, as the user running the test, on 127.0.0.1 on a free
+high port, with its own configuration and data in a temporary folder, and stops it at the
+end; nothing is installed, enabled or left behind (OpenSMTPD alone keeps its queue in its
+package's own /var/spool/smtpd). A missing server program fails its test: the test command
+installs them (scripts/install-deps.sh test).
+
+- http-client.4dm against nginx: HEAD and GET on one kept-alive stream, a chunked answer
+  (nginx's SSI filter, which cannot know the length beforehand), a download of several MB
+  of random bytes with StreamReceiveFile, all by checksum;
+- ftp-client.4dm against vsftpd: login (and a refused one), LIST, a passive download with
+  StreamReceiveFile, an upload with StreamSendFile, and an active-mode (PORT) download where
+  the server connects to the script's listening stream;
+- smtp-send.4dm against OpenSMTPD, which delivers into a maildir: the message byte for
+  byte, lines starting with "." included, and its Date: header read by email.utils;
+- pop3-read.4dm against Dovecot over a maildir made here: STAT, LIST, RETR of messages up to
+  several MB byte for byte with the dot-stuffing undone, DELE, and a wrong password;
+- dns-query.4dm against dnsmasq: A records, answers matched by ID, NXDOMAIN.
+Every script runs under a time limit (stretched under an emulator, as in examples_test).
+"""
+import email.utils
+import hashlib
+import os
+import pwd
+import random
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import examples_test as ex
+from examples_test import free_port, read, write, limit
+
+SERVER_VERSIONS = {}
+
+
+def need(program):
+    """The server program's path; a missing one fails the test rather than skipping it."""
+    path = shutil.which(program) or next(
+        (p for p in ("/usr/sbin/" + program, "/usr/bin/" + program) if os.path.exists(p)), None)
+    if path is None:
+        raise AssertionError("%s is not installed (scripts/install-deps.sh test installs it)"
+                             % program)
+    return path
+
+
+def recipe(name):
+    return os.path.join(ex.EXAMPLES, name)
+
+
+def run_recipe(name, *args, timeout=120):
+    run = ex.run_script(recipe(name), *args, timeout=timeout)
+    return run.returncode, run.stdout.decode("latin-1"), run.stderr.decode("latin-1")
+
+
+def sha(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+class Server:
+    """A server process started for one test and always stopped after it; its output goes to
+    a log file shown when the test fails."""
+
+    def __init__(self, command, folder, port, ready=None):
+        self.log_path = os.path.join(folder, "server.log")
+        self.log = open(self.log_path, "wb")
+        self.process = subprocess.Popen(command, stdout=self.log, stderr=subprocess.STDOUT,
+                                        stdin=subprocess.DEVNULL)
+        try:
+            (ready or (lambda: ex.wait_until_listening(port)))()
+        except BaseException:
+            self.stop()
+            raise AssertionError("the server did not start:\n" + self.output())
+
+    def output(self):
+        self.log.flush()
+        return read(self.log_path).decode("latin-1")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.log.close()
+
+
+def open_to(path, user):
+    """Lets a server that drops its privileges to USER read and write under PATH."""
+    entry = pwd.getpwnam(user)
+    for root, folders, files in os.walk(path):
+        for name in [root] + [os.path.join(root, f) for f in folders + files]:
+            os.chown(name, entry.pw_uid, entry.pw_gid)
+
+
+def text_bytes(size, seed):
+    """Mail-like text of about SIZE bytes: CR LF lines of printable and ISO-8859-1 bytes,
+    some of them starting with "." or being "." alone, none with a NUL or 0xFF."""
+    rng = random.Random(seed)
+    alphabet = bytes(range(0x20, 0x7F)) + bytes(range(0xA0, 0xFF))
+    lines = []
+    total = 0
+    while total < size:
+        kind = rng.random()
+        if kind < 0.02:
+            line = b"."
+        elif kind < 0.06:
+            line = b"." + bytes(rng.choice(alphabet) for _ in range(rng.randrange(0, 60)))
+        else:
+            line = bytes(rng.choice(alphabet) for _ in range(rng.randrange(0, 76)))
+        lines.append(line)
+        total += len(line) + 2
+    return b"\r\n".join(lines) + b"\r\n"
+
+
+# ---- HTTP: nginx ----
+
+NGINX_CONF = """
+daemon off;
+master_process off;
+worker_processes 1;
+pid {root}/nginx.pid;
+error_log {root}/error.log info;
+events {{ worker_connections 64; }}
+http {{
+  log_format serial '$connection $request';
+  access_log {root}/access.log serial;
+  client_body_temp_path {root}/tmp/body;
+  proxy_temp_path {root}/tmp/proxy;
+  fastcgi_temp_path {root}/tmp/fastcgi;
+  uwsgi_temp_path {root}/tmp/uwsgi;
+  scgi_temp_path {root}/tmp/scgi;
+  types {{ text/html html; text/plain txt; application/octet-stream bin; }}
+  keepalive_requests 100;
+  server {{
+    listen 127.0.0.1:{port};
+    root {root}/site;
+    gzip off;
+    # The SSI filter puts pages together as they are sent, so their length is not known in
+    # advance: HTTP/1.1 answers are chunked.
+    location /ssi/ {{ ssi on; ssi_types text/plain; }}
+  }}
+}}
+"""
+
+
+class HttpTest(unittest.TestCase):
+
+    def test_keep_alive_chunked_and_download_against_nginx(self):
+        nginx = need("nginx")
+        with tempfile.TemporaryDirectory() as root:
+            os.chmod(root, 0o755)
+            port = free_port()
+            site = os.path.join(root, "site")
+            os.makedirs(os.path.join(site, "ssi"))
+            os.makedirs(os.path.join(root, "tmp"))
+            pages = {
+                "/index.html": b"<html><body><p>caf\xe9 \x8e</p></body></html>\n",
+                "/notes.txt": b"line one\r\nline two\nno end of line",
+            }
+            for path, data in pages.items():
+                write(site + path, data)
+            part = text_bytes(150000, 1)
+            write(os.path.join(site, "ssi", "part.txt"), part)
+            write(os.path.join(site, "ssi", "page.txt"),
+                  b"head\n<!--# include file=\"part.txt\" -->\ntail\n")
+            chunked = b"head\n" + part + b"\ntail\n"
+            download = os.urandom(5 * 1024 * 1024 + 123)
+            write(os.path.join(site, "big.bin"), download)
+            conf = os.path.join(root, "nginx.conf")
+            write(conf, NGINX_CONF.format(root=root, port=port).encode())
+            SERVER_VERSIONS["nginx"] = subprocess.run(
+                [nginx, "-v"], capture_output=True).stderr.decode().strip()
+            server = Server([nginx, "-p", root, "-c", conf], root, port)
+            try:
+                # nginx really frames the SSI page in chunks.
+                with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+                    s.sendall(b"GET /ssi/page.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                    raw = b""
+                    while True:
+                        got = s.recv(65536)
+                        if not got:
+                            break
+                        raw += got
+                self.assertIn(b"\r\nTransfer-Encoding: chunked\r\n", raw.split(b"\r\n\r\n")[0])
+
+                prefix = os.path.join(root, "got-")
+                code, out, err = run_recipe(
+                    "http-client.4dm", "127.0.0.1", port, prefix, "/big.bin",
+                    "/index.html /ssi/page.txt /notes.txt /missing.html")
+                self.assertEqual(code, 0, err)
+                missing = read(prefix + "4")  # nginx's own 404 page
+                self.assertIn(b"404 Not Found", missing)
+                self.assertEqual(out.splitlines(), [
+                    "HEAD /index.html: 200 OK, Content-Length %d" % len(pages["/index.html"]),
+                    "GET /index.html: 200 OK, %d bytes (Content-Length) -> %s1"
+                    % (len(pages["/index.html"]), prefix),
+                    "HEAD /ssi/page.txt: 200 OK, Content-Length ",
+                    "GET /ssi/page.txt: 200 OK, %d bytes (chunked) -> %s2" % (len(chunked), prefix),
+                    "HEAD /notes.txt: 200 OK, Content-Length %d" % len(pages["/notes.txt"]),
+                    "GET /notes.txt: 200 OK, %d bytes (Content-Length) -> %s3"
+                    % (len(pages["/notes.txt"]), prefix),
+                    "HEAD /missing.html: 404 Not Found, Content-Length %d" % len(missing),
+                    "GET /missing.html: 404 Not Found, %d bytes (Content-Length) -> %s4"
+                    % (len(missing), prefix),
+                    "GET /big.bin: 200 OK, %d bytes (until close) -> %sdownload"
+                    % (len(download), prefix),
+                ], out)
+                self.assertEqual(read(prefix + "1"), pages["/index.html"])
+                self.assertEqual(read(prefix + "2"), chunked)
+                self.assertEqual(read(prefix + "3"), pages["/notes.txt"])
+                self.assertEqual(sha(read(prefix + "download")), sha(download))
+                # The script's nine requests came on one connection: nginx logs its serial
+                # number beside each request (the first line is this test's own request).
+                log = read(os.path.join(root, "access.log")).decode("latin-1").splitlines()
+                self.assertEqual(len(log), 10, log)
+                self.assertEqual(len({line.split(" ")[0] for line in log[1:]}), 1, log)
+                self.assertEqual([line.split(" ")[1] for line in log[1:]], ["HEAD", "GET"] * 4 + ["GET"])
+            except AssertionError:
+                print(server.output(), file=sys.stderr)
+                raise
+            finally:
+                server.stop()
+
+    def test_refused_connection(self):
+        code, out, err = run_recipe("http-client.4dm", "127.0.0.1", free_port(), "/tmp/x-",
+                                    "/", "/a")
+        self.assertEqual(code, 0, err)
+        self.assertRegex(out, r"^http-client: no connection to 127\.0\.0\.1:\d+ \(state 20\)\n$")
+
+
+if __name__ == "__main__":
+    arguments = sys.argv[1:]
+    emulator = []
+    if arguments[:1] == ["--emulator"]:
+        emulator, arguments = arguments[1].split(), arguments[2:]
+    ex.EMULATED = bool(emulator)
+    ex.SLOW = int(os.environ.get("SLOW_FACTOR", "4")) if ex.EMULATED else 1
+    ex.HOST = emulator + [os.path.abspath(arguments[0])]
+    ex.EXAMPLES = os.path.abspath(arguments[1])
+    result = unittest.main(argv=[sys.argv[0]] + arguments[2:], verbosity=2, exit=False).result
+    for name, version in sorted(SERVER_VERSIONS.items()):
+        print("server used: %s: %s" % (name, version))
+    sys.exit(0 if result.wasSuccessful() else 1)
