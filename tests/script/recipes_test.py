@@ -51,6 +51,15 @@ def need(program):
     return path
 
 
+def note_version(program):
+    """Notes the Debian package and version a server program came from, for the summary."""
+    owner = subprocess.run(["dpkg", "-S", os.path.realpath(program)], capture_output=True,
+                           text=True).stdout.split(":")[0]
+    version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", owner], capture_output=True,
+                             text=True).stdout
+    SERVER_VERSIONS[os.path.basename(program)] = "%s %s" % (owner or "?", version or "?")
+
+
 def recipe(name):
     return os.path.join(ex.EXAMPLES, name)
 
@@ -153,6 +162,123 @@ http {{
 """
 
 
+# ---- FTP: vsftpd ----
+
+# Anonymous FTP: vsftpd checks the password against a list of refused ones, which gives a
+# login that fails without a system account. Data connections come from any port (not 20),
+# so active mode needs no privilege.
+VSFTPD_CONF = """
+listen=YES
+listen_address=127.0.0.1
+listen_port={port}
+background=NO
+anonymous_enable=YES
+local_enable=NO
+no_anon_password=NO
+deny_email_enable=YES
+banned_email_file={root}/banned
+anon_root={root}/ftp
+write_enable=YES
+anon_upload_enable=YES
+anon_umask=022
+ftp_username=ftp
+pasv_enable=YES
+pasv_address=127.0.0.1
+port_enable=YES
+connect_from_port_20=NO
+secure_chroot_dir={root}/empty
+xferlog_enable=YES
+vsftpd_log_file={root}/vsftpd.log
+dual_log_enable=YES
+seccomp_sandbox=NO
+"""
+
+
+class FtpTest(unittest.TestCase):
+
+    def setUp(self):
+        self.vsftpd = need("vsftpd")
+        self.folder = tempfile.TemporaryDirectory()
+        self.root = self.folder.name
+        os.chmod(self.root, 0o755)
+        for name in ("ftp", "empty"):
+            os.makedirs(os.path.join(self.root, name))
+        os.makedirs(os.path.join(self.root, "ftp", "incoming"))
+        open_to(os.path.join(self.root, "ftp", "incoming"), "ftp")
+        write(os.path.join(self.root, "banned"), b"refused@example.test\n")
+        self.download = os.urandom(3 * 1024 * 1024 + 77)
+        write(os.path.join(self.root, "ftp", "data.bin"), self.download)
+        write(os.path.join(self.root, "ftp", "readme.txt"), b"hello\r\n")
+        self.port = free_port()
+        conf = os.path.join(self.root, "vsftpd.conf")
+        write(conf, VSFTPD_CONF.format(root=self.root, port=self.port).encode())
+        note_version(self.vsftpd)
+        self.server = Server([self.vsftpd, conf], self.root, self.port)
+
+    def tearDown(self):
+        self.server.stop()
+        self.folder.cleanup()
+
+    def test_login_list_passive_upload_and_active_download(self):
+        upload = os.urandom(2 * 1024 * 1024 + 5)
+        upload_path = os.path.join(self.root, "upload.bin")
+        write(upload_path, upload)
+        prefix = os.path.join(self.root, "got-")
+        code, out, err = run_recipe("ftp-client.4dm", "127.0.0.1", self.port, "anonymous",
+                                    "nimbus@example.test", "data.bin", prefix, upload_path,
+                                    "incoming/up.bin")
+        try:
+            self.assertEqual(code, 0, err)
+            self.assertTrue(out.endswith("ftp-client: done\n"), out)
+            self.assertEqual(sha(read(prefix + "passive")), sha(self.download))
+            self.assertEqual(sha(read(prefix + "active")), sha(self.download))
+            self.assertEqual(sha(read(os.path.join(self.root, "ftp", "incoming", "up.bin"))),
+                             sha(upload))
+            lines = out.splitlines()
+            self.assertIn("-> PASS ****", lines)
+            self.assertIn("<- 230 Login successful.", lines)
+            listing = [l for l in lines if l.startswith("  ")]
+            self.assertEqual(len(listing), 3, out)
+            self.assertRegex(listing[0], r" %d .* data\.bin$" % len(self.download))
+            self.assertRegex(listing[1], r"^  d.* incoming$")
+            self.assertRegex(listing[2], r" 7 .* readme\.txt$")
+            self.assertIn("passive download: status 0, %d bytes" % len(self.download), lines)
+            self.assertIn("upload: status 0, %d bytes" % len(upload), lines)
+            self.assertIn("active download: status 0, %d bytes" % len(self.download), lines)
+            # The active download really was active: the script named its own port.
+            port_line = next(l for l in lines if l.startswith("-> PORT 127,0,0,1,"))
+            self.assertIn("<- 200 PORT command successful. Consider using PASV.", lines)
+            self.assertEqual(lines[lines.index(port_line) + 1],
+                             "<- 200 PORT command successful. Consider using PASV.")
+            self.assertEqual(out.count("<- 226 "), 4, out)
+            self.assertIn("<- 221 Goodbye.", lines)
+        except AssertionError:
+            print(out, self.server.output(), file=sys.stderr)
+            raise
+
+    def test_refused_login_and_missing_file(self):
+        prefix = os.path.join(self.root, "got-")
+        code, out, err = run_recipe("ftp-client.4dm", "127.0.0.1", self.port, "anonymous",
+                                    "refused@example.test", "data.bin", prefix,
+                                    os.path.join(self.root, "banned"), "incoming/x")
+        self.assertEqual(code, 0, err)
+        lines = out.splitlines()
+        self.assertIn("<- 530 Login incorrect.", lines)
+        self.assertIn("ftp-client: login refused", lines)
+        self.assertEqual(lines[-1], "ftp-client: stopped after an unexpected reply")
+        self.assertNotIn("-> LIST", lines)
+        self.assertFalse(os.path.exists(prefix + "passive"))
+
+        code, out, err = run_recipe("ftp-client.4dm", "127.0.0.1", self.port, "anonymous",
+                                    "nimbus@example.test", "nowhere.bin", prefix,
+                                    os.path.join(self.root, "banned"), "incoming/x")
+        self.assertEqual(code, 0, err)
+        lines = out.splitlines()
+        self.assertIn("<- 550 Failed to open file.", lines)
+        self.assertEqual(lines[-1], "ftp-client: stopped after an unexpected reply")
+        self.assertFalse(os.path.exists(os.path.join(self.root, "ftp", "incoming", "x")))
+
+
 class HttpTest(unittest.TestCase):
 
     def test_keep_alive_chunked_and_download_against_nginx(self):
@@ -178,8 +304,7 @@ class HttpTest(unittest.TestCase):
             write(os.path.join(site, "big.bin"), download)
             conf = os.path.join(root, "nginx.conf")
             write(conf, NGINX_CONF.format(root=root, port=port).encode())
-            SERVER_VERSIONS["nginx"] = subprocess.run(
-                [nginx, "-v"], capture_output=True).stderr.decode().strip()
+            note_version(nginx)
             server = Server([nginx, "-p", root, "-c", conf], root, port)
             try:
                 # nginx really frames the SSI page in chunks.
