@@ -279,6 +279,87 @@ class FtpTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.root, "ftp", "incoming", "x")))
 
 
+# ---- SMTP: OpenSMTPD ----
+
+# Every recipient is delivered, as the unprivileged user nobody, into one maildir of the
+# test's folder. OpenSMTPD needs to start as root (it separates its privileges itself) and
+# keeps its queue in /var/spool/smtpd.
+SMTPD_CONF = """
+table recipients {{ "@" = "nobody" }}
+listen on 127.0.0.1 port {port}
+action "deliver" maildir "{root}/Maildir" virtual <recipients>
+match from any for any action "deliver"
+"""
+
+
+class SmtpTest(unittest.TestCase):
+
+    def test_send_against_opensmtpd(self):
+        smtpd = need("smtpd")
+        self.assertEqual(os.geteuid(), 0, "OpenSMTPD starts only as root")
+        note_version(smtpd)
+        with tempfile.TemporaryDirectory() as root:
+            os.chmod(root, 0o755)
+            port = free_port()
+            conf = os.path.join(root, "smtpd.conf")
+            write(conf, SMTPD_CONF.format(root=root, port=port).encode())
+            open_to(root, "nobody")
+            # Lines starting with "." (one alone, as at the end of DATA), "..", LF and CR LF
+            # line ends, ISO-8859-1 bytes, and a body of about 200 KB.
+            body = (b".starts with a dot\n..two dots\r\n.\nmiddle caf\xe9\n" +
+                    text_bytes(200000, 2).replace(b"\r\n", b"\n") + b"last line, no end")
+            body_path = os.path.join(root, "body.txt")
+            write(body_path, body)
+            server = Server([smtpd, "-d", "-f", conf], root, port)
+            try:
+                before = time.time()
+                code, out, err = run_recipe("smtp-send.4dm", "127.0.0.1", port,
+                                            "orders@example.test", "clerk@example.test",
+                                            "Order 42", body_path)
+                self.assertEqual(code, 0, err)
+                self.assertIn("<- 354 ", out)
+                self.assertIn("<- 221 ", out)
+                self.assertNotIn("not sent", out)
+                delivered = self.delivered(root)
+                # The server adds its own headers (Return-Path, Delivered-To, Received) in
+                # front, and stores the lines with LF ends; the rest is the script's mail.
+                at = delivered.index(b"From: orders@example.test\n")
+                mail = delivered[at:]
+                head, _, got_body = mail.partition(b"\n\n")
+                self.assertEqual(got_body, body.replace(b"\r\n", b"\n") + b"\n")
+                fields = head.split(b"\n")
+                self.assertEqual(fields[:3], [b"From: orders@example.test",
+                                              b"To: clerk@example.test", b"Subject: Order 42"])
+                self.assertTrue(fields[3].startswith(b"Date: "), head)
+                self.assertRegex(fields[4], rb"^Message-ID: <-?\d+\.-?\d+@example\.test>$")
+                self.assertEqual(len(fields), 5, head)
+                date = fields[3][6:].decode()
+                self.assertRegex(date, r"^(Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d{1,2} "
+                                       r"[A-Z][a-z]{2} \d{4} \d\d:\d\d:\d\d GMT$")
+                sent = email.utils.parsedate_to_datetime(date).timestamp()
+                self.assertLess(abs(sent - (before + time.time()) / 2),
+                                limit(60), (date, time.ctime()))
+                self.assertIn("Date: " + date, out)
+            except AssertionError:
+                print(out, server.output(), file=sys.stderr)
+                raise
+            finally:
+                server.stop()
+
+    def delivered(self, root):
+        """The one delivered message, waited for: delivery follows the SMTP conversation."""
+        deadline = time.monotonic() + limit(20)
+        while True:
+            files = [os.path.join(d, f) for sub in ("new", "cur")
+                     for d in [os.path.join(root, "Maildir", sub)] if os.path.isdir(d)
+                     for f in os.listdir(d)]
+            if files or time.monotonic() > deadline:
+                break
+            time.sleep(0.1)
+        self.assertEqual(len(files), 1, "nothing delivered")
+        return read(files[0])
+
+
 class HttpTest(unittest.TestCase):
 
     def test_keep_alive_chunked_and_download_against_nginx(self):
