@@ -21,7 +21,8 @@ Else
   $password:=$4
   $prefix:=$5
 
-  $ref:=StreamOpen($host;$port;0;0;0;0;0)
+  // The largest socket buffers (32767 bytes): messages may be large.
+  $ref:=StreamOpen($host;$port;32767;0;0;0;0)
   If ($ref#0)
     If (StreamWaitState($ref;8;30)#8)
       $status:=StreamRelease($ref;0)

@@ -111,18 +111,18 @@ def open_to(path, user):
             os.chown(name, entry.pw_uid, entry.pw_gid)
 
 
-def text_bytes(size, seed):
+def text_bytes(size, seed, dots=0.06):
     """Mail-like text of about SIZE bytes: CR LF lines of printable and ISO-8859-1 bytes,
-    some of them starting with "." or being "." alone, none with a NUL or 0xFF."""
+    a share DOTS of them starting with "." or being "." alone, none with a NUL or 0xFF."""
     rng = random.Random(seed)
     alphabet = bytes(range(0x20, 0x7F)) + bytes(range(0xA0, 0xFF))
     lines = []
     total = 0
     while total < size:
         kind = rng.random()
-        if kind < 0.02:
+        if kind < dots / 3:
             line = b"."
-        elif kind < 0.06:
+        elif kind < dots:
             line = b"." + bytes(rng.choice(alphabet) for _ in range(rng.randrange(0, 60)))
         else:
             line = bytes(rng.choice(alphabet) for _ in range(rng.randrange(0, 76)))
@@ -358,6 +358,126 @@ class SmtpTest(unittest.TestCase):
             time.sleep(0.1)
         self.assertEqual(len(files), 1, "nothing delivered")
         return read(files[0])
+
+
+# ---- POP3: Dovecot ----
+
+# Dovecot with its sockets, state and log in the test's folder, one user from a password
+# file, and the mail read as the unprivileged user nobody from a maildir made by the test.
+DOVECOT_CONF = """
+base_dir = {root}/run
+state_dir = {root}/state
+log_path = {root}/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_failure_delay = 0
+mail_location = maildir:{root}/mail/%u
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {root}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid=nobody gid=nogroup home={root}/home/%u
+}}
+service pop3-login {{
+  inet_listener pop3 {{
+    address = 127.0.0.1
+    port = {port}
+  }}
+}}
+service imap-login {{
+  inet_listener imap {{
+    port = 0
+  }}
+  inet_listener imaps {{
+    port = 0
+  }}
+}}
+service pop3-login {{
+  inet_listener pop3s {{
+    port = 0
+  }}
+}}
+"""
+
+
+class Pop3Test(unittest.TestCase):
+
+    def setUp(self):
+        self.dovecot = need("dovecot")
+        note_version(self.dovecot)
+        self.folder = tempfile.TemporaryDirectory()
+        self.root = self.folder.name
+        os.chmod(self.root, 0o755)
+        self.port = free_port()
+        write(os.path.join(self.root, "passwd"), b"reader:secret\n")
+        os.chmod(os.path.join(self.root, "passwd"), 0o644)
+        self.maildir = os.path.join(self.root, "mail", "reader")
+        for sub in ("cur", "new", "tmp"):
+            os.makedirs(os.path.join(self.maildir, sub))
+        os.makedirs(os.path.join(self.root, "home", "reader"))
+        # Three messages: a small one with every dot case, one with an empty body, and one of
+        # about 3 MB with some 900 lines starting with ".".
+        head = b"From: a@example.test\r\nTo: reader@example.test\r\nSubject: %d\r\n\r\n"
+        self.messages = [
+            head % 1 + b".\r\n..\r\n.hidden\r\nplain\r\n...three\r\n. \r\nend\r\n",
+            head % 2,
+            head % 3 + text_bytes(3 * 1024 * 1024, 3, dots=0.013),
+        ]
+        for number, data in enumerate(self.messages, 1):
+            write(os.path.join(self.maildir, "new", "%d.M%dP1.test" % (1700000000 + number,
+                                                                         number)), data)
+        open_to(os.path.join(self.root, "mail"), "nobody")
+        open_to(os.path.join(self.root, "home"), "nobody")
+        conf = os.path.join(self.root, "dovecot.conf")
+        write(conf, DOVECOT_CONF.format(root=self.root, port=self.port).encode())
+        self.server = Server([self.dovecot, "-F", "-c", conf], self.root, self.port)
+
+    def tearDown(self):
+        self.server.stop()
+        self.folder.cleanup()
+
+    def waiting_mail(self):
+        return sorted(os.listdir(os.path.join(self.maildir, "new")) +
+                      os.listdir(os.path.join(self.maildir, "cur")))
+
+    def test_stat_list_retr_and_dele_against_dovecot(self):
+        prefix = os.path.join(self.root, "got-")
+        code, out, err = run_recipe("pop3-read.4dm", "127.0.0.1", self.port, "reader",
+                                    "secret", prefix, timeout=300)
+        try:
+            self.assertEqual(code, 0, err)
+            lines = out.splitlines()
+            total = sum(len(m) for m in self.messages)
+            self.assertIn("<- +OK %d %d" % (len(self.messages), total), lines)
+            self.assertEqual([l for l in lines if l.startswith("  ")],
+                             ["  %d %d" % (n, len(m)) for n, m in enumerate(self.messages, 1)])
+            for number, data in enumerate(self.messages, 1):
+                self.assertIn("message %d: %d bytes -> %s%d" % (number, len(data), prefix,
+                                                                  number), lines)
+                got = read(prefix + str(number))
+                self.assertEqual(len(got), len(data))
+                self.assertEqual(sha(got), sha(data), "message %d" % number)
+            self.assertEqual(lines[-1], "pop3-read: 3 messages read and deleted")
+            self.assertEqual(self.waiting_mail(), [])  # deleted at QUIT
+        except AssertionError:
+            print(out[:4000], err, self.server.output(), file=sys.stderr)
+            raise
+
+    def test_wrong_password_leaves_the_mail(self):
+        prefix = os.path.join(self.root, "got-")
+        code, out, err = run_recipe("pop3-read.4dm", "127.0.0.1", self.port, "reader",
+                                    "wrong", prefix)
+        self.assertEqual(code, 0, err)
+        lines = out.splitlines()
+        self.assertIn("pop3-read: login refused: -ERR [AUTH] Authentication failed.", lines)
+        self.assertEqual(lines[-1], "pop3-read: stopped after an unexpected answer")
+        self.assertNotIn("-> STAT", lines)
+        self.assertEqual(len(self.waiting_mail()), 3)
+        self.assertFalse(os.path.exists(prefix + "1"))
 
 
 class HttpTest(unittest.TestCase):
