@@ -29,9 +29,11 @@ import pwd
 import random
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -478,6 +480,120 @@ class Pop3Test(unittest.TestCase):
         self.assertNotIn("-> STAT", lines)
         self.assertEqual(len(self.waiting_mail()), 3)
         self.assertFalse(os.path.exists(prefix + "1"))
+
+
+# ---- DNS: dnsmasq ----
+
+class ShufflingRelay(threading.Thread):
+    """Stands between the script and dnsmasq: takes COUNT queries, then answers them in the
+    reverse order, each after a decoy (the same answer with another ID and another address),
+    and answers one query twice. The script must match each answer to its query by ID."""
+
+    def __init__(self, server_port, count):
+        super().__init__(daemon=True)
+        self.socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.socket.bind(("127.0.0.1", 0))
+        self.socket.settimeout(limit(20))
+        self.port = self.socket.getsockname()[1]
+        self.server_port = server_port
+        self.count = count
+        self.ids = []
+        self.error = None
+
+    def run(self):
+        try:
+            queries = []
+            while len(queries) < self.count:
+                data, client = self.socket.recvfrom(2048)
+                queries.append(data)
+                self.ids.append(struct.unpack(">H", data[:2])[0])
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as upstream:
+                upstream.settimeout(5)
+                answers = []
+                for query in queries:
+                    upstream.sendto(query, ("127.0.0.1", self.server_port))
+                    answers.append(upstream.recvfrom(2048)[0])
+            for answer in reversed(answers):
+                decoy = struct.pack(">H", struct.unpack(">H", answer[:2])[0] ^ 0x5A5A) + answer[2:]
+                decoy = decoy.replace(bytes([10, 1, 2, 3]), bytes([6, 6, 6, 6]))
+                self.socket.sendto(decoy, client)
+                self.socket.sendto(answer, client)
+            self.socket.sendto(answers[0], client)
+        except Exception as error:  # reported by the test
+            self.error = error
+        finally:
+            self.socket.close()
+
+
+class DnsTest(unittest.TestCase):
+
+    def test_queries_against_dnsmasq(self):
+        dnsmasq = need("dnsmasq")
+        note_version(dnsmasq)
+        with tempfile.TemporaryDirectory() as root:
+            port = free_port(socket.SOCK_DGRAM)
+            # Names under example.test answer from these records alone: any other is NXDOMAIN.
+            server = Server([dnsmasq, "--no-daemon", "--conf-file=/dev/null", "--no-resolv",
+                             "--no-hosts", "--pid-file=", "--user=nobody", "--group=nogroup",
+                             "--listen-address=127.0.0.1", "--bind-interfaces",
+                             "--port=%d" % port, "--local=/example.test/",
+                             "--host-record=www.example.test,10.1.2.3",
+                             "--host-record=mail.example.test,10.1.2.4",
+                             "--host-record=mail.example.test,10.1.2.5",
+                             "--address=/shop.example.test/10.9.8.7", "--log-queries"],
+                            root, port, ready=lambda: self.wait_for_dns(port))
+            try:
+                names = ["www.example.test", "mail.example.test", "nowhere.example.test",
+                         "a.shop.example.test", "WWW.Example.Test"]
+                expected = ["www.example.test: 10.1.2.3",
+                            "mail.example.test: 10.1.2.4 10.1.2.5",
+                            "nowhere.example.test: NXDOMAIN",
+                            "a.shop.example.test: 10.9.8.7",
+                            "WWW.Example.Test: 10.1.2.3"]
+                code, out, err = run_recipe("dns-query.4dm", "127.0.0.1", port, " ".join(names))
+                self.assertEqual(code, 0, err)
+                lines = out.splitlines()
+                self.assertEqual(len(lines), 5, out)
+                # The order of several addresses of one name is the server's.
+                lines[1] = lines[1].split(": ")[0] + ": " + " ".join(sorted(lines[1].split(": ")[1].split()))
+                self.assertEqual(lines, expected)
+
+                relay = ShufflingRelay(port, len(names))
+                relay.start()
+                code, out, err = run_recipe("dns-query.4dm", "127.0.0.1", relay.port,
+                                            " ".join(names))
+                relay.join(limit(30))
+                self.assertIsNone(relay.error)
+                self.assertEqual(len(set(relay.ids)), len(names), relay.ids)
+                self.assertEqual(code, 0, err)
+                lines = out.splitlines()
+                lines[1] = lines[1].split(": ")[0] + ": " + " ".join(sorted(lines[1].split(": ")[1].split()))
+                self.assertEqual(lines, expected)
+            except AssertionError:
+                print(server.output(), file=sys.stderr)
+                raise
+            finally:
+                server.stop()
+
+        # Nothing answers on a port where no server is.
+        code, out, err = run_recipe("dns-query.4dm", "127.0.0.1", free_port(socket.SOCK_DGRAM),
+                                    "www.example.test")
+        self.assertEqual((code, out), (0, "www.example.test: no answer\n"), err)
+
+    def wait_for_dns(self, port):
+        """dnsmasq answers a query (here for a name it does not know)."""
+        query = bytes.fromhex("abcd01000001000000000000") + b"\x05ready\x07example\x04test\x00\x00\x01\x00\x01"
+        deadline = time.monotonic() + limit(10)
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            s.settimeout(0.2)
+            while time.monotonic() < deadline:
+                s.sendto(query, ("127.0.0.1", port))
+                try:
+                    if s.recvfrom(2048)[0][:2] == query[:2]:
+                        return
+                except OSError:
+                    pass
+        raise AssertionError("dnsmasq does not answer on port %d" % port)
 
 
 class HttpTest(unittest.TestCase):
