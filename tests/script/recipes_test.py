@@ -283,14 +283,14 @@ class FtpTest(unittest.TestCase):
 
 # ---- SMTP: OpenSMTPD ----
 
-# Every recipient is delivered, as the unprivileged user nobody, into one maildir of the
-# test's folder. OpenSMTPD needs to start as root (it separates its privileges itself) and
+# Every recipient at example.test is delivered, as the unprivileged user nobody, into one
+# maildir of the test's folder; others are refused. OpenSMTPD needs to start as root (it separates its privileges itself) and
 # keeps its queue in /var/spool/smtpd.
 SMTPD_CONF = """
 table recipients {{ "@" = "nobody" }}
 listen on 127.0.0.1 port {port}
 action "deliver" maildir "{root}/Maildir" virtual <recipients>
-match from any for any action "deliver"
+match from any for domain "example.test" action "deliver"
 """
 
 
@@ -342,6 +342,20 @@ class SmtpTest(unittest.TestCase):
                 self.assertLess(abs(sent - (before + time.time()) / 2),
                                 limit(60), (date, time.ctime()))
                 self.assertIn("Date: " + date, out)
+
+                # A recipient the server refuses: the script gives the mail up and quits.
+                code, out, err = run_recipe("smtp-send.4dm", "127.0.0.1", port,
+                                            "orders@example.test", "clerk@elsewhere.invalid",
+                                            "Order 43", body_path)
+                self.assertEqual(code, 0, err)
+                lines = out.splitlines()
+                self.assertIn("smtp-send: the server refused the recipient", lines)
+                self.assertNotIn("-> DATA", lines)
+                self.assertEqual(lines[-3], "-> QUIT")
+                self.assertRegex(lines[-2], r"^<- 221 ")
+                self.assertEqual(lines[-1], "smtp-send: the mail was not sent")
+                time.sleep(limit(1))
+                self.assertEqual(len(self.maildir_files(root)), 1)
             except AssertionError:
                 print(out, server.output(), file=sys.stderr)
                 raise
@@ -352,14 +366,18 @@ class SmtpTest(unittest.TestCase):
         """The one delivered message, waited for: delivery follows the SMTP conversation."""
         deadline = time.monotonic() + limit(20)
         while True:
-            files = [os.path.join(d, f) for sub in ("new", "cur")
-                     for d in [os.path.join(root, "Maildir", sub)] if os.path.isdir(d)
-                     for f in os.listdir(d)]
+            files = self.maildir_files(root)
             if files or time.monotonic() > deadline:
                 break
             time.sleep(0.1)
         self.assertEqual(len(files), 1, "nothing delivered")
         return read(files[0])
+
+    @staticmethod
+    def maildir_files(root):
+        return [os.path.join(d, f) for sub in ("new", "cur")
+                for d in [os.path.join(root, "Maildir", sub)] if os.path.isdir(d)
+                for f in os.listdir(d)]
 
 
 # ---- POP3: Dovecot ----
