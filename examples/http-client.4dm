@@ -69,6 +69,9 @@ Else
         End if
         $file:=$prefix+String($page)
         $status:=BlobToFile(Text to BLOB($body);$file)
+        If ($status#0)
+          LOG("http-client: writing "+$file+" failed (status "+String($status)+")")
+        End if
         LOG("GET "+$path+": "+StatusOf($head)+", "+String(Length($body))+" bytes ("+$framing+") -> "+$file)
         // The server may still close a kept-alive stream (a limit on requests, an error).
         If (Position("close";HeaderValue($head;"Connection"))>0)
@@ -182,7 +185,7 @@ Method ReadExactly
   $text:=""
   $chunk:=""
   $start:=TimerStart
-  While (($wanted>0) & (TimerSince($start)<30000))
+  While (($wanted>0) & (TimerElapsed($start)<30000))
     $largest:=$wanted
     If ($largest>32000)
       $largest:=32000

@@ -627,6 +627,7 @@ class HttpTest(unittest.TestCase):
             pages = {
                 "/index.html": b"<html><body><p>caf\xe9 \x8e</p></body></html>\n",
                 "/notes.txt": b"line one\r\nline two\nno end of line",
+                "/empty.txt": b"",
             }
             for path, data in pages.items():
                 write(site + path, data)
@@ -656,9 +657,9 @@ class HttpTest(unittest.TestCase):
                 prefix = os.path.join(root, "got-")
                 code, out, err = run_recipe(
                     "http-client.4dm", "127.0.0.1", port, prefix, "/big.bin",
-                    "/index.html /ssi/page.txt /notes.txt /missing.html")
+                    "/index.html /ssi/page.txt /notes.txt /empty.txt /missing.html")
                 self.assertEqual(code, 0, err)
-                missing = read(prefix + "4")  # nginx's own 404 page
+                missing = read(prefix + "5")  # nginx's own 404 page
                 self.assertIn(b"404 Not Found", missing)
                 self.assertEqual(out.splitlines(), [
                     "HEAD /index.html: 200 OK, Content-Length %d" % len(pages["/index.html"]),
@@ -669,8 +670,10 @@ class HttpTest(unittest.TestCase):
                     "HEAD /notes.txt: 200 OK, Content-Length %d" % len(pages["/notes.txt"]),
                     "GET /notes.txt: 200 OK, %d bytes (Content-Length) -> %s3"
                     % (len(pages["/notes.txt"]), prefix),
+                    "HEAD /empty.txt: 200 OK, Content-Length 0",
+                    "GET /empty.txt: 200 OK, 0 bytes (Content-Length) -> %s4" % prefix,
                     "HEAD /missing.html: 404 Not Found, Content-Length %d" % len(missing),
-                    "GET /missing.html: 404 Not Found, %d bytes (Content-Length) -> %s4"
+                    "GET /missing.html: 404 Not Found, %d bytes (Content-Length) -> %s5"
                     % (len(missing), prefix),
                     "GET /big.bin: 200 OK, %d bytes (until close) -> %sdownload"
                     % (len(download), prefix),
@@ -678,13 +681,15 @@ class HttpTest(unittest.TestCase):
                 self.assertEqual(read(prefix + "1"), pages["/index.html"])
                 self.assertEqual(read(prefix + "2"), chunked)
                 self.assertEqual(read(prefix + "3"), pages["/notes.txt"])
+                self.assertEqual(read(prefix + "4"), b"")
                 self.assertEqual(sha(read(prefix + "download")), sha(download))
-                # The script's nine requests came on one connection: nginx logs its serial
+                # The script's eleven requests came on one connection: nginx logs its serial
                 # number beside each request (the first line is this test's own request).
                 log = read(os.path.join(root, "access.log")).decode("latin-1").splitlines()
-                self.assertEqual(len(log), 10, log)
+                self.assertEqual(len(log), 12, log)
                 self.assertEqual(len({line.split(" ")[0] for line in log[1:]}), 1, log)
-                self.assertEqual([line.split(" ")[1] for line in log[1:]], ["HEAD", "GET"] * 4 + ["GET"])
+                self.assertEqual([line.split(" ")[1] for line in log[1:]],
+                                 ["HEAD", "GET"] * 5 + ["GET"])
             except AssertionError:
                 print(server.output(), file=sys.stderr)
                 raise
