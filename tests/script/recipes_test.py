@@ -22,12 +22,14 @@ installs them (scripts/install-deps.sh test).
 - dns-query.4dm against dnsmasq: A records, answers matched by ID, NXDOMAIN.
 Every script runs under a time limit (stretched under an emulator, as in examples_test).
 """
+import ctypes
 import email.utils
 import hashlib
 import os
 import pwd
 import random
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -75,6 +77,13 @@ def sha(data):
     return hashlib.sha256(data).hexdigest()
 
 
+def end_with_parent():
+    """Run in the server's process before it starts: it gets SIGTERM when this test ends, also
+    when the test itself is killed (a ctest time-out), so no server outlives its test."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 class Server:
     """A server process started for one test and always stopped after it; its output goes to
     a log file shown when the test fails."""
@@ -83,7 +92,7 @@ class Server:
         self.log_path = os.path.join(folder, "server.log")
         self.log = open(self.log_path, "wb")
         self.process = subprocess.Popen(command, stdout=self.log, stderr=subprocess.STDOUT,
-                                        stdin=subprocess.DEVNULL)
+                                        stdin=subprocess.DEVNULL, preexec_fn=end_with_parent)
         try:
             (ready or (lambda: ex.wait_until_listening(port)))()
         except BaseException:
