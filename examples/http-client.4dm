@@ -3,9 +3,9 @@
 //   nimbus-host run examples/http-client.4dm HOST PORT PREFIX DOWNLOAD ["PAGE PAGE..."]
 //
 // Opens one stream to HOST:PORT and keeps it open for every request:
-// - for each PAGE (paths such as "/index.html", separated by spaces): a HEAD, then a GET. The GET's body is read
-//   exactly as the server frames it, by its Content-Length or in chunks
-//   ("Transfer-Encoding: chunked"), and written to PREFIX1, PREFIX2, ...;
+// - for each PAGE (paths such as "/index.html", separated by spaces): a HEAD, then a GET.
+//   The GET's body is read exactly as the server frames it, by its Content-Length or in
+//   chunks ("Transfer-Encoding: chunked"), and written to PREFIX1, PREFIX2, ...;
 // - last, GET DOWNLOAD with "Connection: close": the body, of any size, goes straight into
 //   the file PREFIX+"download" with StreamReceiveFile, which ends when the server closes.
 // One line is printed a request. Pages are written with BlobToFile, which writes a GIF or
