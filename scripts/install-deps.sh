@@ -5,7 +5,8 @@
 #   bash scripts/install-deps.sh release    native, plus mingw-w64 (i686): the release zip
 #   bash scripts/install-deps.sh windows    release, plus Wine: the main job under Wine
 #   bash scripts/install-deps.sh bench      native, plus what the benchmarks measure against
-#   bash scripts/install-deps.sh test       everything the test command runs
+#   bash scripts/install-deps.sh test       everything the test command runs, the servers the
+#                                           protocol recipes are tested against included
 # Several groups may be named. Run as root (or with sudo available).
 #
 # The package registry is not always whole: one index may fail to download while a mirror
@@ -32,18 +33,24 @@ test_packages=(
   clang libclang-rt-14-dev
 )
 mingw_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
+# The servers the recipes test starts by itself, on 127.0.0.1 with its own configurations.
+# Their packages would start (and, under systemd, enable) system daemons on ports 80, 21, 25
+# and 110; they are installed with daemons kept from starting and left disabled.
+server_packages=(nginx vsftpd opensmtpd dovecot-pop3d dnsmasq-base)
+server_services=(nginx vsftpd opensmtpd dovecot)
 wine_packages=(wine wine32)
 bench_packages=(libbenchmark-dev libgif-dev curl apache2-utils)
 
 wanted=("${native_packages[@]}")
 want_wine=0
+want_servers=0
 for group in "${groups[@]}"; do
   case "$group" in
     native) ;;
     release) wanted+=("${mingw_packages[@]}") ;;
     windows) wanted+=("${mingw_packages[@]}"); want_wine=1 ;;
     bench) wanted+=("${bench_packages[@]}") ;;
-    test) wanted+=("${test_packages[@]}" "${mingw_packages[@]}" "${bench_packages[@]}"); want_wine=1 ;;
+    test) wanted+=("${test_packages[@]}" "${mingw_packages[@]}" "${bench_packages[@]}"); want_wine=1; want_servers=1 ;;
     *) echo "install-deps.sh: unknown group '$group' (native, release, windows, bench, test)" >&2; exit 2 ;;
   esac
 done
@@ -109,6 +116,41 @@ if ((${#missing[@]})); then
   update_lists
   install_or_fail "${missing[@]}"
 fi
+
+# The test servers. OpenSMTPD would replace a mail server the machine already has (they all
+# provide mail-transport-agent): that is refused rather than done.
+install_servers() {
+  local missing_servers other_mta policy=/usr/sbin/policy-rc.d made_policy=0 service
+  mapfile -t missing_servers < <(missing_of "${server_packages[@]}")
+  ((${#missing_servers[@]})) || return 0
+  if ! installed opensmtpd; then
+    other_mta=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Provides}\n' 2>/dev/null |
+      awk '$1 ~ /^ii/ && /mail-transport-agent/ {print $2}' | head -1)
+    if [ -n "$other_mta" ]; then
+      echo "install-deps.sh: could not install: opensmtpd (it would replace this machine's" \
+        "mail server, $other_mta; the recipes test needs OpenSMTPD)" >&2
+      exit 1
+    fi
+  fi
+  update_lists
+  # invoke-rc.d and deb-systemd-invoke ask policy-rc.d: 101 keeps every daemon from starting.
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod 755 "$policy"
+    made_policy=1
+  fi
+  if ! (install_or_fail "${missing_servers[@]}"); then
+    ((made_policy)) && $SUDO rm -f "$policy"
+    exit 1
+  fi
+  ((made_policy)) && $SUDO rm -f "$policy"
+  if [ -d /run/systemd/system ]; then
+    for service in "${server_services[@]}"; do
+      $SUDO systemctl disable --now "$service" >/dev/null 2>&1 || true
+    done
+  fi
+}
+((want_servers)) && install_servers
 
 ((want_wine)) || exit 0
 mapfile -t missing < <(missing_of "${wine_packages[@]}")
