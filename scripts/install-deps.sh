@@ -65,8 +65,6 @@ missing_of() {
   for p in "$@"; do installed "$p" || echo "$p"; done
 }
 
-updated=0
-# apt-get update, retried; an index that still fails is left to the install to judge.
 # The first lines that say why an install failed. apt-get's resolver may say only "generated
 # breaks": a simulated install names the packages that could not be had.
 why_not_installable() {
@@ -79,6 +77,8 @@ why_not_installable() {
   } | sed 's/^ *//' | head -3 | tr '\n' ' '
 }
 
+updated=0
+# apt-get update, retried; an index that still fails is left to the install to judge.
 update_lists() {
   ((updated)) && return 0
   updated=1
