@@ -315,7 +315,7 @@ class DatagramResetTest : public NetFaultsTest {
 // untouched, and the datagram waits for the next receive.
 TEST_F(DatagramResetTest, ADatagramWaitingBehindResetsIsReturnedWithItsSender) {
   for (int32_t resets = 0; resets <= kConnResetRetries + 1; ++resets) {
-    const std::string bytes = "datagram " + std::to_string(resets);
+    const std::string bytes = std::to_string(resets) + " resets ahead";
     SendAndWait(bytes);
     gResetsLeft = resets;
     gCallsSeen = 0;
