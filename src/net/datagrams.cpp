@@ -2,6 +2,7 @@
 
 #include "host/toolbox.h"
 #include "net/block_lock.h"
+#include "net/names.h"
 #include "net/status.h"
 #include "net/transfer.h"
 
@@ -44,6 +45,7 @@ StreamRecord* OpenDatagram(int32_t localPort, uint32_t localAddress) {
 
 int16_t SendDatagram(Slot slot, const FourDText& text, uint32_t address, int32_t port) {
   if (slot == nullptr || *slot == nullptr) return kFailed;
+  if (IsUnspecifiedAddress(address)) return StatusResult(platform::kWsaEAddrNotAvail);
   const platform::SockAddrIn to = InternetAddress(address, uint16_t(port));
   const int32_t length = UsableLength(text);
   static const char kNothing = 0;
@@ -59,7 +61,14 @@ int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender) {
   // the n bytes received are copied (on a TCP stream's reference, the stream's next bytes).
   char buffer[kLargestDatagram];
   platform::SockAddrIn from{};
-  const int32_t n = Calls().recvfrom((*slot)->socket, buffer, kLargestDatagram, 0, &from);
+  // Only a datagram endpoint's resets are stale reports: a TCP stream's reset is its end.
+  const bool datagram = (*slot)->kind == kKindDatagram;
+  int32_t n = Calls().recvfrom((*slot)->socket, buffer, kLargestDatagram, 0, &from);
+  for (int32_t retry = 0; datagram && retry < kConnResetRetries && n < 0 &&
+                          Calls().lastError() == platform::kWsaEConnReset;
+       ++retry) {
+    n = Calls().recvfrom((*slot)->socket, buffer, kLargestDatagram, 0, &from);
+  }
   if (n < 0 || n > kLargestDatagram) return StatusResult(Calls().lastError());
   if (text.handle == nullptr) {
     Handle block = NewHandle(n);
@@ -76,7 +85,7 @@ int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender) {
   BlockMove(buffer, *text.handle, n);
   text.length = int16_t(n);
   // A TCP stream's bytes come from its one peer: like Winsock, report no sender for them.
-  if (sender != nullptr && (*slot)->kind == kKindDatagram) {
+  if (sender != nullptr && datagram) {
     sender->address = platform::NetToHost32(from.address);
     sender->port = platform::NetToHost16(from.port);
   }

@@ -9,6 +9,13 @@ namespace nimbus {
 
 constexpr uint32_t kNoAddress = 0xFFFFFFFF;  // also 255.255.255.255, which never resolves
 
+// 0.0.0.0 names no peer. Winsock refuses it as the address of a connect or a send with
+// WSAEADDRNOTAVAIL; Linux, and Wine on it, would reach this host instead. The opens and sends
+// check it themselves, so every build fails it as Windows does.
+constexpr bool IsUnspecifiedAddress(uint32_t address) {
+  return address == 0;
+}
+
 // The address of a name: dotted text, a host name, or this host when the name is empty.
 // kNoAddress when the name is unknown; the cached local address when this host's own name
 // cannot be had.

@@ -59,7 +59,6 @@ StreamRecord* NewStreamRecord(int32_t bufferSize) {
   SetOption(record->socket, platform::kSoRcvBuf, size);
   uint32_t nonBlocking = 1;
   Calls().ioctlsocket(record->socket, platform::kFionbio, &nonBlocking);
-  SetOption(record->socket, platform::kSoReuseAddr, 1);
   record->kind = kKindStream;
   record->state = StateNew;
   return record;

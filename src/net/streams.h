@@ -18,8 +18,9 @@ using Slot = StreamRecord**;
 constexpr int32_t kSmallestSocketBuffer = 8192;
 constexpr int32_t kLargestSocketBuffer = 32767;
 
-// A zero-filled record with a non-blocking TCP socket, both buffers set to the clamped
-// size and SO_REUSEADDR on; null when the record or the socket cannot be had.
+// A zero-filled record with a non-blocking TCP socket and both buffers set to the clamped
+// size; null when the record or the socket cannot be had. Address reuse is left to the
+// open: an active open asks for it, a passive open must not (opens.cpp).
 StreamRecord* NewStreamRecord(int32_t bufferSize);
 
 // Raises the state to `requested` when it is lower, then advances it as the socket allows:

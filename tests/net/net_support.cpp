@@ -8,10 +8,11 @@ int32_t NetTest::Open(uint16_t port, int32_t reuse, int16_t localPort, int32_t b
                                 Value::Integer(localPort), Value::Longint(0)});
 }
 
-int32_t NetTest::Listen(uint16_t port, int32_t reuse) {
-  return Longint("StreamListen",
-                 {Value::Longint(0), Value::Integer(0), Value::Integer(int16_t(port)),
-                  Value::Longint(0), Value::Longint(0), Value::Longint(reuse), Value::Longint(0)});
+int32_t NetTest::Listen(uint16_t port, int32_t reuse, uint32_t address) {
+  return Longint(
+      "StreamListen",
+      {Value::Longint(0), Value::Integer(0), Value::Integer(int16_t(port)), Value::Longint(0),
+       Value::Longint(0), Value::Longint(reuse), Value::Longint(int32_t(address))});
 }
 
 int32_t NetTest::Send(int32_t ref, const std::string& text, int16_t flag, int32_t mode) {

@@ -27,7 +27,7 @@ class NetTest : public testing::Test {
     return host.Call(routine, params, kUntouched).result.longint;
   }
   int32_t Open(uint16_t port, int32_t reuse = 0, int16_t localPort = 0, int32_t buffer = 0);
-  int32_t Listen(uint16_t port, int32_t reuse = 0);
+  int32_t Listen(uint16_t port, int32_t reuse = 0, uint32_t address = 0);
   int32_t Query(int32_t ref, int32_t type) {
     return Longint("StreamState", {Value::Longint(ref), Value::Longint(type)});
   }

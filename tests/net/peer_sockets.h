@@ -69,5 +69,8 @@ uint16_t UnusedPort();                // nothing listens there at the moment of 
 // The descriptors (handles on Windows) this process has open; -1 where the system cannot
 // tell (Wine answers GetProcessHandleCount with 0), so checks on it are left out there.
 int OpenDescriptors();
+// How many TCP connections with this local port are in TIME_WAIT; -1 where the test cannot
+// see it (on Windows it is not looked up).
+int TimeWaitCount(uint16_t port);
 
 }  // namespace nettest

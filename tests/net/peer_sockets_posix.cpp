@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "net/peer_sockets.h"
 
 namespace nettest {
@@ -147,6 +149,24 @@ int OpenDescriptors() {
     while (readdir(dir) != nullptr) ++count;
     closedir(dir);
   }
+  return count;
+}
+
+// Read from the kernel's table of IPv4 TCP sockets: each row has "local-hex-address:port"
+// in its second field and the state (06 = TIME_WAIT) in its fourth.
+int TimeWaitCount(uint16_t port) {
+  std::FILE* table = std::fopen("/proc/net/tcp", "r");
+  if (table == nullptr) return -1;
+  int count = 0;
+  char line[512];
+  while (std::fgets(line, sizeof line, table) != nullptr) {
+    unsigned address = 0, localPort = 0, state = 0;
+    if (std::sscanf(line, " %*u: %8x:%4x %*8x:%*4x %2x", &address, &localPort, &state) == 3 &&
+        localPort == port && state == 0x06) {
+      ++count;
+    }
+  }
+  std::fclose(table);
   return count;
 }
 

@@ -166,4 +166,8 @@ int OpenDescriptors() {
   return int(count);
 }
 
+int TimeWaitCount(uint16_t) {
+  return -1;
+}
+
 }  // namespace nettest

@@ -41,6 +41,27 @@ TEST_F(StreamLifecycleTest, OpenThatFailsAtOnceAnswersZeroAndReleasesItsSocket) 
   }
 }
 
+// 0.0.0.0 is no peer: Winsock refuses the connect (WSAEADDRNOTAVAIL) where Linux and Wine
+// would reach this host, and every build answers as Windows does.
+TEST_F(StreamLifecycleTest, OpenToTheUnspecifiedAddressFailsAtOnceAsOnWindows) {
+  PeerListener listener;
+  EXPECT_EQ(
+      Longint("StreamOpen", {Value::String("0.0.0.0"), Value::Integer(int16_t(listener.port())),
+                             Value::Longint(0), Value::Longint(0), Value::Longint(0),
+                             Value::Integer(0), Value::Longint(0)}),
+      0);
+  EXPECT_EQ(Counter(1), 1);  // OpensStarted
+  EXPECT_EQ(Counter(5), 1);  // ReleasesClosing
+  EXPECT_EQ(OpenCount(), 0);
+  // The first connection the listener sees is the next open's: nothing reached it before.
+  const int32_t ref = Open(listener.port());
+  PeerSocket peer = listener.Accept();
+  ASSERT_TRUE(peer.valid());
+  ASSERT_EQ(Wait(ref, 8, 5), 8);
+  EXPECT_EQ(Send(ref, "ours"), 0);
+  EXPECT_EQ(peer.Read(4), "ours");
+}
+
 TEST_F(StreamLifecycleTest, RefusedConnectShowsAsBrokenAtThePoll) {
   const int32_t ref = Open(UnusedPort());
   ASSERT_NE(ref, 0);

@@ -1,6 +1,9 @@
 // The server side: passive opens sharing one listening socket, connections handed out by
 // the accept pass (driven by the host's message pump during a yield) and by polling, and
 // the listen queue kept consistent when waiting streams are closed or released.
+#include <chrono>
+#include <thread>
+
 #include "net/net_support.h"
 #include "toolbox/host_services.h"
 
@@ -131,6 +134,57 @@ TEST_F(StreamListenTest, ListensOnPortZeroEachGetAPortOfTheirOwn) {
   EXPECT_EQ(Wait(third, 8, 5), 8);
   ExpectPeerHearsFrom(first, a, "first");
   ExpectPeerHearsFrom(third, b, "third");
+}
+
+// Another program's server on the port: the bind is refused on every system, and the other
+// server keeps its port (a passive open asking for SO_REUSEADDR would share it on Windows).
+TEST_F(StreamListenTest, ListenOnAPortAnotherSocketListensOnAnswersZero) {
+  PeerListener other;
+  EXPECT_EQ(Listen(other.port(), 0, kLoopback), 0);
+  EXPECT_EQ(OpenCount(), 0);
+  EXPECT_EQ(Counter(5), 1);  // ReleasesClosing: the refused stream is released
+  PeerSocket client = ConnectTo(other.port());
+  ASSERT_TRUE(client.valid());
+  EXPECT_TRUE(other.Accept().valid());
+}
+
+// A server as examples/serve.4dm runs it: a stream listens, takes a connection (the listening
+// socket closes with it) and the next stream listens on the same port, while the earlier
+// connections are still open, and again once the server has closed them (TIME_WAIT).
+TEST_F(StreamListenTest, ListeningAgainWorksWhileEarlierConnectionsAreOpenOrInTimeWait) {
+  const uint16_t port = UnusedPort();
+  ASSERT_EQ(Listen(port), 1);
+  PeerSocket a = ConnectTo(port);
+  ASSERT_TRUE(a.valid());
+  ASSERT_EQ(Wait(1, 8, 5), 8);
+  ASSERT_EQ(Listen(port), 2);  // the first connection is open
+  PeerSocket b = ConnectTo(port);
+  ASSERT_TRUE(b.valid());
+  ASSERT_EQ(Wait(2, 8, 5), 8);
+  ExpectPeerHearsFrom(1, a, "first");
+  ExpectPeerHearsFrom(2, b, "second");
+
+  // The server closes first, so its ends are the ones left in TIME_WAIT.
+  std::string rest;
+  EXPECT_EQ(Close(1), 0);
+  EXPECT_TRUE(a.ReadToEnd(&rest));
+  a.Close();
+  EXPECT_EQ(Close(2), 0);
+  EXPECT_TRUE(b.ReadToEnd(&rest));
+  b.Close();
+  int lingering = TimeWaitCount(port);
+  for (int i = 0; i < 200 && lingering >= 0 && lingering < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lingering = TimeWaitCount(port);
+  }
+  if (lingering >= 0) {
+    ASSERT_GE(lingering, 2);  // both served connections linger on the port
+  }
+  ASSERT_EQ(Listen(port), 3);
+  PeerSocket c = ConnectTo(port);
+  ASSERT_TRUE(c.valid());
+  ASSERT_EQ(Wait(3, 8, 5), 8);
+  ExpectPeerHearsFrom(3, c, "third");
 }
 
 TEST_F(StreamListenTest, UnloadClosesListeningSockets) {

@@ -9,6 +9,7 @@
 //   Send               never raises SIGPIPE (MSG_NOSIGNAL).
 //   Select             over one socket with poll(): descriptors pass FD_SETSIZE.
 //   Options            Winsock levels and names mapped; SO_DONTLINGER = SO_LINGER off.
+//   Binding            a TCP socket binds by Winsock's default rules (see OpenSocket).
 //   Notifications      WSAAsyncSelect and GetParent come from the host's window surface.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -200,6 +201,15 @@ Socket OpenSocket(int32_t family, int32_t type, int32_t protocol) {
     FailErrno();
     return kInvalidSocket;
   }
+  if (posixType == SOCK_STREAM) {
+    // Winsock's default bind (Windows 2000 and later) takes a port whose earlier connections
+    // are still open or in TIME_WAIT once nothing listens there, and refuses a port that a
+    // socket listens on. Linux binds over such connections only when they and the new socket
+    // both have SO_REUSEADDR (accepted sockets inherit it from their listener), and even then
+    // never over a listener: so every TCP socket has it from the start.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  }
   Remember(fd, posixType == SOCK_DGRAM);
   return Socket(fd);
 }
@@ -214,6 +224,10 @@ int32_t SetSockOpt(Socket s, int32_t level, int32_t name, const void* value, int
   int option;
   switch (name) {
     case kSoReuseAddr:
+      // A TCP socket keeps Linux's SO_REUSEADDR, which its default rules need (OpenSocket).
+      // Winsock's option would also let it share a port with a listener; Linux shares one
+      // only when every socket on it asks for SO_REUSEPORT, which this layer never sets.
+      if (!IsDatagram(fd)) return 0;
       option = SO_REUSEADDR;
       break;
     case kSoSndBuf:

@@ -56,6 +56,9 @@ int32_t IoctlSocket(Socket s, uint32_t command, uint32_t* argument) {
   return result;
 }
 
+// A bind follows the options the socket was given. A passive open gives it no address-reuse
+// option: SO_REUSEADDR would share a port that another socket listens on, SO_EXCLUSIVEADDRUSE
+// would refuse a listen while the port's earlier connections are open (net/opens.cpp).
 int32_t Bind(Socket s, const SockAddrIn* address) {
   sockaddr_in local = ToSockaddr(address);
   return bind(Native(s), reinterpret_cast<sockaddr*>(&local), sizeof local);
