@@ -25,9 +25,9 @@ import subprocess
 import sys
 import time
 
-LINE = b"..a dot-stuffed line of forty bytes..\r\n"  # 40 bytes: 10,000 lines make 0.4 MB
+LINE = b"..a dot-stuffed line, forty bytes long\r\n"  # 40 bytes: 10,000 lines make 0.4 MB
 SIZES = [10000, 20000, 40000, 80000]  # lines
-REPEATS = {"replace": 20, "position": 10, "bytes": 1}
+REPEATS = {"replace": 50, "position": 10, "bytes": 1}
 FIND = b"\r\n.."
 
 
@@ -66,7 +66,7 @@ def main():
     parser.add_argument("host")
     parser.add_argument("script")
     parser.add_argument("out")
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=5)
     args = parser.parse_args()
 
     results = {"rounds": args.rounds, "repeats": REPEATS, "operations": {}}

@@ -12,7 +12,7 @@ $operation:=$1
 $units:=Num($2)
 $repeats:=Num($3)
 $crlf:=Char(13)+Char(10)
-$line:="..a dot-stuffed line of forty bytes.."+$crlf
+$line:="..a dot-stuffed line, forty bytes long"+$crlf
 C_TEXT($text)
 For ($i;1;$units)
   $text:=$text+$line

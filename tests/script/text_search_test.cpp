@@ -7,10 +7,12 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "folded_search.h"
 #include "script_fixture.h"
+#include "script_value.h"
 
 namespace nimbus_script {
 namespace {
@@ -115,6 +117,57 @@ TEST(FoldedSearchTest, ALongTextIsSearchedToTheEnd) {
   EXPECT_EQ(count, sparse.size() / 4096);
 }
 
+// The model of 4D's "=" on texts: backtracking, each "@" absorbing one more character on a
+// mismatch.
+bool ModelMatches(const std::string& text, const std::string& pattern) {
+  const std::string t = ModelFold(text), p = ModelFold(pattern);
+  size_t i = 0, j = 0, star = std::string::npos, starText = 0;
+  while (i < t.size()) {
+    if (j < p.size() && p[j] == '@') {
+      star = j++;
+      starText = i;
+    } else if (j < p.size() && p[j] == t[i]) {
+      ++i;
+      ++j;
+    } else if (star != std::string::npos) {
+      j = star + 1;
+      i = ++starText;
+    } else {
+      return false;
+    }
+  }
+  while (j < p.size() && p[j] == '@') ++j;
+  return j == p.size();
+}
+
+TEST(TextMatchesTest, WildcardsAndCaseAsTheModelOverEveryShortTextAndPattern) {
+  // Case and "@" in the text too; then longer patterns of several runs between "@"s, whose
+  // places in the text must not overlap.
+  for (const auto& [textAlphabet, textLength, patternAlphabet, patternLength] :
+       {std::tuple<std::string, size_t, std::string, size_t>{"aAb@", 6, "aB@", 5},
+        std::tuple<std::string, size_t, std::string, size_t>{"aB", 8, "Ab@", 7}}) {
+    const std::vector<std::string> texts = AllTexts(textAlphabet, textLength);
+    const std::vector<std::string> patterns = AllTexts(patternAlphabet, patternLength);
+    size_t matched = 0;
+    for (const std::string& text : texts) {
+      for (const std::string& pattern : patterns) {
+        const bool expected = ModelMatches(text, pattern);
+        ASSERT_EQ(TextMatches(text, pattern), expected)
+            << "\"" << text << "\" = \"" << pattern << "\"";
+        matched += expected;
+      }
+    }
+    EXPECT_GT(matched, 0u);
+    EXPECT_LT(matched, texts.size() * patterns.size());
+  }
+  // A long text against a pattern whose runs almost match everywhere.
+  std::string text(1 << 20, 'a');
+  EXPECT_FALSE(TextMatches(text, "@aab@a"));
+  text[text.size() / 2] = 'b';
+  EXPECT_TRUE(TextMatches(text, "@AAB@a"));
+  EXPECT_FALSE(TextMatches(text, "@aab@ab"));
+}
+
 using TextBuiltinsTest = ScriptTest;
 
 // A text as a script literal.
@@ -176,13 +229,13 @@ TEST_F(TextBuiltinsTest, SubstringAndCharacterCodeAtEveryPosition) {
 
 // Megabyte texts built in the script by appending, searched, replaced and read byte by byte.
 TEST_F(TextBuiltinsTest, MegabyteTextsGiveTheModelsResults) {
-  const std::string line = "..a dot-stuffed line of forty bytes..\r\n";
+  const std::string line = "..a dot-stuffed line, forty bytes long\r\n";
   const int units = 80000;  // 3.2 MB, 80,000 matches of CR LF ".."
   std::string text = "\r\n";
   for (int i = 0; i < units; ++i) text += line;
   const std::string replaced = ModelReplace(text, "\r\n..", "\r\n.");
   const std::string script =
-      "$line:=\"..a dot-stuffed line of forty bytes..\\r\\n\"\n"
+      "$line:=\"..a dot-stuffed line, forty bytes long\\r\\n\"\n"
       "$text:=\"\\r\\n\"\n"
       "For ($i;1;" +
       std::to_string(units) +
