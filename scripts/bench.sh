@@ -10,6 +10,8 @@
 #                         call; a process switch against two threads and a semaphore each
 #   main job              examples/serve.4dm against Python's http.server: a 100 MiB file
 #                         with curl, ab -n 2000 -c 8 on the bundled page, CPU while idle
+#   script texts          the stand-in host's script interpreter (Replace string, Position, a
+#                         byte loop on 0.4 to 3.2 MB) against Python doing the same work
 #
 #   bash scripts/bench.sh
 # Each program's own output goes to build/bench/results/<program>.txt, its figures to
@@ -48,5 +50,10 @@ build/bench/bin/scheduler_bench --benchmark_out="$results/scheduler_bench.json" 
 echo "running the main job against python3 -m http.server"
 python3 bench/main_job_bench.py build/bench/bin/nimbus-host examples "$results/main_job.json" \
   >"$results/main_job.txt" 2>&1
+
+# The stand-in host's script interpreter on long texts against Python doing the same work.
+echo "running the script interpreter on long texts against Python"
+python3 bench/script_text_bench.py build/bench/bin/nimbus-host bench/script/long_texts.4dm \
+  "$results/script_text.json" >"$results/script_text.txt" 2>&1
 
 python3 scripts/bench_report.py "$results"

@@ -244,12 +244,37 @@ def main_job(directory):
           ["measure", "ours", "http.server", "ours/theirs", "goal"], rows)
 
 
+def script_texts(directory):
+    path = Path(directory) / "script_text.json"
+    title = ("The stand-in host's script interpreter on long texts (nimbus-host running "
+             "bench/script/long_texts.4dm; not the package) against Python on the same bytes")
+    if not path.exists():
+        table(title, [], [])
+        return
+    r = json.loads(path.read_text())
+    what = {"replace": "Replace string / bytes.replace",
+            "position": "Position walk / bytes.find walk",
+            "bytes": "Character code(Substring) loop / text[i] loop"}
+    rows = []
+    for operation, sizes in r["operations"].items():
+        previous = None
+        for size in sizes:
+            ours, theirs = size["ours_ms"], size["python_ms"]
+            rows.append([what.get(operation, operation), f"{size['bytes'] / 1e6:.1f} MB",
+                         f"{ours:.2f} ms", f"{ours / previous:.2f}" if previous else "-",
+                         f"{theirs:.2f} ms", f"{ours / theirs:.2f}"])
+            previous = ours
+    table(f"{title}; one operation, median of {r['rounds']} rounds; goal: x2 a size step, and "
+          f"Replace string on 3.2 MB (80,000 matches) within 5x bytes.replace",
+          ["operation", "text", "script", "x prev", "python", "script/python"], rows)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     directory = sys.argv[1]
     print("Benchmark report (each ratio compares two figures measured in the same run)")
-    for section in (gif, streams, text, queues, toolbox, scheduling, main_job):
+    for section in (gif, streams, text, queues, toolbox, scheduling, main_job, script_texts):
         section(directory)
 
 

@@ -191,5 +191,29 @@ TEST_F(InterpreterTest, TextsAreBoundedInsteadOfExhaustingMemory) {
   EXPECT_NE(error.find("test.4dm:3:9: error: text would pass"), std::string::npos) << error;
 }
 
+TEST_F(InterpreterTest, VariablesReadInPlaceKeepTheirValuesAsCopiesWould) {
+  // Appending to a variable, to itself, through another name case; a copy stays apart.
+  EXPECT_EQ(Output("$t:=\"ab\"\n$t:=$t+\"c\"\n$T:=$t+$T\n$u:=$t\n$u:=$u+\"!\"\n"
+                   "$t:=$t+Substring($t;2;2)\nLOG($t+\" \"+$u)\n"),
+            "abcabcbc abcabc!\n");
+  // A routine on the right writes the variable the left reads: the left is read first, in
+  // an append, an operator and a built-in's parameters alike. NameCopy gives 0 and writes
+  // its second parameter.
+  EXPECT_EQ(Output("$c:=\"xy\"\n$c:=$c+String(NameCopy(\"zz\";$c;$s;0))\nLOG($c)\n"
+                   "$d:=\"xy\"\n$e:=$d+String(NameCopy(\"zz\";$d;$s;0))\nLOG($e+\" \"+$d)\n"
+                   "$f:=\"abc\"\nLOG(Substring($f;2+NameCopy(\"wxyz\";$f;$s;0)))\n"
+                   "$g:=\"abc\"\nLOG(String($g=\"abc\"+String(NameCopy(\"q\";$g;$s;0))))\n"
+                   "LOG($f+$g)\n"),
+            "xy0\nxy0 zz\nbc\nFalse\nwxyzq\n");
+  // The faults of the ordinary way, at the same places.
+  EXPECT_EQ(Error("$t:=\"a\"\n$t:=$t+5\n"),
+            "test.4dm:2:7: error: + needs two longints or two texts; got a text and a longint");
+  EXPECT_EQ(Error("$n:=1\n$n:=$n+\"a\"\n"),
+            "test.4dm:2:7: error: + needs two longints or two texts; got a longint and a text");
+  EXPECT_EQ(Error("$t:=$t+\"a\"\n"), "test.4dm:1:5: error: $t is used before it has a value");
+  EXPECT_EQ(Error("$t:=\"a\"\n$t:=$t+$nothing\n"),
+            "test.4dm:2:8: error: $nothing is used before it has a value");
+}
+
 }  // namespace
 }  // namespace nimbus_script

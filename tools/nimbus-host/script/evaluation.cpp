@@ -64,6 +64,12 @@ bool Equal(const Expr& expr, const ScriptValue& left, const ScriptValue& right) 
   }
 }
 
+void CheckJoinedLength(const Expr& expr, const std::string& a, const std::string& b) {
+  if (a.size() + b.size() > kMaxScriptText) {
+    throw ScriptError(expr.where, "text would pass " + std::to_string(kMaxScriptText) + " bytes");
+  }
+}
+
 }  // namespace
 
 ScriptValue Interpreter::Evaluate(const Expr& expr, Frame& frame, ProcessContext& process) {
@@ -72,7 +78,7 @@ ScriptValue Interpreter::Evaluate(const Expr& expr, Frame& frame, ProcessContext
     case Expr::Type::kLiteral:
       return expr.literal;
     case Expr::Type::kVariable:
-      return ReadVariable(expr, frame);
+      return VariableValue(expr, frame);
     case Expr::Type::kCall: {
       ScriptValue value = EvaluateCall(expr, frame, process);
       if (value.kind == ValueKind::kNone) {
@@ -95,7 +101,7 @@ ScriptValue Interpreter::Evaluate(const Expr& expr, Frame& frame, ProcessContext
   return ScriptValue{};
 }
 
-ScriptValue Interpreter::ReadVariable(const Expr& expr, Frame& frame) {
+const ScriptValue& Interpreter::VariableValue(const Expr& expr, Frame& frame) {
   auto found = frame.variables.find(NameKey(expr.name));
   if (found == frame.variables.end() || !found->second.hasValue) {
     throw ScriptError(expr.where, "$" + expr.name + " is used before it has a value");
@@ -103,19 +109,34 @@ ScriptValue Interpreter::ReadVariable(const Expr& expr, Frame& frame) {
   return found->second.value;
 }
 
+const ScriptValue& Interpreter::EvaluateShared(const Expr& expr, Frame& frame,
+                                               ProcessContext& process, ScriptValue& holder) {
+  if (expr.type != Expr::Type::kVariable) return holder = Evaluate(expr, frame, process);
+  DepthGuard guard(process.depth, expr.where);  // the level Evaluate would count
+  return VariableValue(expr, frame);
+}
+
 ScriptValue Interpreter::EvaluateBinary(const Expr& expr, Frame& frame, ProcessContext& process) {
-  // Both operands are always evaluated (no short cut for & and |), left first.
-  ScriptValue left = Evaluate(*expr.args[0], frame, process);
-  ScriptValue right = Evaluate(*expr.args[1], frame, process);
+  // Both operands are always evaluated (no short cut for & and |), left first. A variable on
+  // the left is read in place unless the right operand calls a routine, which may write it.
+  ScriptValue leftHolder, rightHolder;
+  const ScriptValue& left = expr.args[1]->callsRoutine
+                                ? (leftHolder = Evaluate(*expr.args[0], frame, process))
+                                : EvaluateShared(*expr.args[0], frame, process, leftHolder);
+  const ScriptValue& right = EvaluateShared(*expr.args[1], frame, process, rightHolder);
   switch (expr.op) {
     case BinaryOp::kAdd:
       if (left.kind == ValueKind::kText && right.kind == ValueKind::kText) {
-        if (left.bytes.size() + right.bytes.size() > kMaxScriptText) {
-          throw ScriptError(expr.where,
-                            "text would pass " + std::to_string(kMaxScriptText) + " bytes");
+        CheckJoinedLength(expr, left.bytes, right.bytes);
+        if (&left == &leftHolder) {
+          leftHolder.bytes += right.bytes;
+          return leftHolder;
         }
-        left.bytes += right.bytes;
-        return left;
+        std::string joined;
+        joined.reserve(left.bytes.size() + right.bytes.size());
+        joined += left.bytes;
+        joined += right.bytes;
+        return ScriptValue::Text(std::move(joined));
       }
       if (left.kind != ValueKind::kLongint || right.kind != ValueKind::kLongint) {
         KindFault(expr, "two longints or two texts", left, right);
@@ -150,6 +171,33 @@ ScriptValue Interpreter::EvaluateBinary(const Expr& expr, Frame& frame, ProcessC
                                                             : left.boolean || right.boolean);
   }
   return ScriptValue{};
+}
+
+bool Interpreter::AppendToVariable(const Stmt& stmt, Frame& frame, ProcessContext& process) {
+  const Expr& sum = *stmt.value;
+  if (sum.type != Expr::Type::kBinary || sum.op != BinaryOp::kAdd) return false;
+  const Expr& left = *sum.args[0];
+  const Expr& right = *sum.args[1];
+  // A routine on the right may write the variable between the two reads: the ordinary way.
+  if (left.type != Expr::Type::kVariable || right.callsRoutine ||
+      !SameName(left.name, stmt.variable)) {
+    return false;
+  }
+  auto found = frame.variables.find(NameKey(stmt.variable));
+  if (found == frame.variables.end() || !found->second.hasValue ||
+      found->second.kind != ValueKind::kText) {
+    return false;  // the ordinary way reports the fault, or the value is no text
+  }
+  ScriptValue& text = found->second.value;
+  // The levels Evaluate would count for the statement's value and its left operand.
+  DepthGuard sumLevel(process.depth, sum.where);
+  { DepthGuard leftLevel(process.depth, left.where); }
+  ScriptValue holder;
+  const ScriptValue& addend = EvaluateShared(right, frame, process, holder);
+  if (addend.kind != ValueKind::kText) KindFault(sum, "two longints or two texts", text, addend);
+  CheckJoinedLength(sum, text.bytes, addend.bytes);
+  text.bytes += addend.bytes;  // appending a text to itself is defined for std::string
+  return true;
 }
 
 }  // namespace nimbus_script

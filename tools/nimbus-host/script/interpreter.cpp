@@ -109,6 +109,7 @@ void Interpreter::ExecuteStatement(const Stmt& stmt, Frame& frame, ProcessContex
   DepthGuard guard(process.depth, stmt.where);
   switch (stmt.type) {
     case Stmt::Type::kAssign:
+      if (AppendToVariable(stmt, frame, process)) return;
       Assign(frame, stmt.variable, Evaluate(*stmt.value, frame, process), stmt.where);
       return;
     case Stmt::Type::kCall:

@@ -51,8 +51,16 @@ class Interpreter {
 
   // Expressions.
   ScriptValue Evaluate(const Expr& expr, Frame& frame, ProcessContext& process);
-  ScriptValue ReadVariable(const Expr& expr, Frame& frame);
+  const ScriptValue& VariableValue(const Expr& expr, Frame& frame);
+  // The value of `expr` without a copy: the variable's own value when `expr` reads one (valid
+  // until the variable is next written), otherwise the value evaluated into `holder`.
+  const ScriptValue& EvaluateShared(const Expr& expr, Frame& frame, ProcessContext& process,
+                                    ScriptValue& holder);
   ScriptValue EvaluateBinary(const Expr& expr, Frame& frame, ProcessContext& process);
+  // $t:=$t+text appends to $t where it is, instead of copying it; false when the statement
+  // is of another form (then it is run as any assignment).
+  bool AppendToVariable(const Stmt& stmt, Frame& frame, ProcessContext& process);
+  ScriptValue CallValueBuiltin(const Expr& call, Frame& frame, ProcessContext& process);
   ScriptValue EvaluateCall(const Expr& call, Frame& frame, ProcessContext& process);
   ScriptValue CallRoutine(const Expr& call, Frame& frame, ProcessContext& process);
   ScriptValue CallMethod(const Method& method, const Expr& call, std::vector<ScriptValue> args,

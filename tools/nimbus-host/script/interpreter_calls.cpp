@@ -1,4 +1,6 @@
 // Calls: built-ins, the package's routines, methods, and the process commands.
+#include <array>
+#include <span>
 #include <utility>
 
 #include "host/toolbox.h"
@@ -30,9 +32,7 @@ ScriptValue Interpreter::EvaluateCall(const Expr& call, Frame& frame, ProcessCon
       for (const ExprPtr& arg : call.args) args.push_back(Evaluate(*arg, frame, process));
       return CallMethod(*call.target.method, call, std::move(args), process);
     }
-    case CallTarget::Type::kBuiltin: {
-      std::vector<ScriptValue> args;
-      for (const ExprPtr& arg : call.args) args.push_back(Evaluate(*arg, frame, process));
+    case CallTarget::Type::kBuiltin:
       switch (call.target.builtin->id) {
         case BuiltinId::kLog:
         case BuiltinId::kNewProcess:
@@ -40,16 +40,43 @@ ScriptValue Interpreter::EvaluateCall(const Expr& call, Frame& frame, ProcessCon
         case BuiltinId::kDelayProcess:
         case BuiltinId::kIdle:
         case BuiltinId::kCountParameters:
-        case BuiltinId::kScriptFolder:
+        case BuiltinId::kScriptFolder: {
+          std::vector<ScriptValue> args;
+          for (const ExprPtr& arg : call.args) args.push_back(Evaluate(*arg, frame, process));
           return RunProcessBuiltin(call, args, frame, process);
+        }
         default:
-          return EvaluateValueBuiltin(call, args);
+          return CallValueBuiltin(call, frame, process);
       }
-    }
     case CallTarget::Type::kUnresolved:
       break;
   }
   throw ScriptError(call.where, "unknown command, routine or method: " + call.name);
+}
+
+// A built-in that computes from its parameters: a variable passed to it is read where it
+// is, so Substring($text;$i;1) costs the same on a long text as on a short one. Parameters
+// are evaluated left to right; those before the last one that calls a routine (which may
+// write a variable read earlier) are copies.
+ScriptValue Interpreter::CallValueBuiltin(const Expr& call, Frame& frame, ProcessContext& process) {
+  constexpr size_t kMostParameters = 3;  // Substring, Position and Replace string
+  const size_t count = call.args.size();
+  if (count > kMostParameters) {
+    throw ScriptError(call.where, call.name + " takes at most " + std::to_string(kMostParameters) +
+                                      " parameters");
+  }
+  size_t firstShared = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (call.args[i]->callsRoutine) firstShared = i;
+  }
+  std::array<ScriptValue, kMostParameters> holders;
+  std::array<const ScriptValue*, kMostParameters> values{};
+  for (size_t i = 0; i < count; ++i) {
+    const Expr& arg = *call.args[i];
+    values[i] = i < firstShared ? &(holders[i] = Evaluate(arg, frame, process))
+                                : &EvaluateShared(arg, frame, process, holders[i]);
+  }
+  return EvaluateValueBuiltin(call, std::span<const ScriptValue* const>(values.data(), count));
 }
 
 // A routine of the package: parameters marshalled by the routine's kinds; the parameters it
@@ -61,8 +88,9 @@ ScriptValue Interpreter::CallRoutine(const Expr& call, Frame& frame, ProcessCont
     const Expr& arg = *call.args[i];
     const std::string what = "parameter " + std::to_string(i + 1) + " of " + routine.name;
     if (!routine.outputs[i]) {
-      values.push_back(
-          ToRoutineValue(Evaluate(arg, frame, process), routine.params[i], what, arg.where));
+      ScriptValue holder;  // a variable is converted where it is, without a copy
+      values.push_back(ToRoutineValue(EvaluateShared(arg, frame, process, holder),
+                                      routine.params[i], what, arg.where));
       continue;
     }
     const ValueKind wanted = ScriptKindOf(routine.params[i]);
@@ -72,9 +100,9 @@ ScriptValue Interpreter::CallRoutine(const Expr& call, Frame& frame, ProcessCont
       throw ScriptError(arg.where, what + " receives a " + KindName(wanted) + "; $" + arg.name +
                                        " holds a " + KindName(variable->kind));
     }
-    const ScriptValue current = variable != nullptr && variable->hasValue
-                                    ? variable->value
-                                    : ScriptValue::DefaultOf(wanted);
+    const ScriptValue empty = ScriptValue::DefaultOf(wanted);
+    const ScriptValue& current =
+        variable != nullptr && variable->hasValue ? variable->value : empty;
     values.push_back(ToRoutineValue(current, routine.params[i], what, arg.where));
   }
 

@@ -135,11 +135,17 @@ void Program::ResolveExpr(Expr& expr, bool valueNeeded) {
     ResolveCall(expr, valueNeeded);
     return;
   }
-  for (auto& arg : expr.args) ResolveExpr(*arg, true);
+  for (auto& arg : expr.args) {
+    ResolveExpr(*arg, true);
+    expr.callsRoutine = expr.callsRoutine || arg->callsRoutine;
+  }
 }
 
 void Program::ResolveCall(Expr& call, bool valueNeeded) {
-  for (auto& arg : call.args) ResolveExpr(*arg, true);
+  for (auto& arg : call.args) {
+    ResolveExpr(*arg, true);
+    call.callsRoutine = call.callsRoutine || arg->callsRoutine;
+  }
   const size_t count = call.args.size();
 
   if (const BuiltinInfo* builtin = FindBuiltin(call.name)) {
@@ -168,6 +174,7 @@ void Program::ResolveCall(Expr& call, bool valueNeeded) {
   if (const standin::RoutineInfo* routine = standin::FindRoutineInfo(call.name)) {
     call.target.type = CallTarget::Type::kRoutine;
     call.target.routine = routine;
+    call.callsRoutine = true;
     call.name = routine->name;
     if (count != routine->params.size()) {
       throw ScriptError(call.where, routine->name + " takes " +

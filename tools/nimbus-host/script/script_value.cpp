@@ -2,17 +2,13 @@
 #include "script_value.h"
 
 #include <cstdio>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "folded_search.h"
+
 namespace nimbus_script {
-namespace {
-
-unsigned char FoldCase(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
 
 const char* KindName(ValueKind kind) {
   switch (kind) {
@@ -107,33 +103,51 @@ int32_t TextToLongint(const std::string& text) {
 }
 
 bool TextMatches(const std::string& text, const std::string& pattern) {
-  // Iterative wildcard match: on a mismatch, let the last "@" absorb one more character.
-  size_t t = 0, p = 0;
-  size_t starP = std::string::npos, starT = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && pattern[p] == '@') {
-      starP = p++;
-      starT = t;
-    } else if (p < pattern.size() && FoldCase(static_cast<unsigned char>(pattern[p])) ==
-                                         FoldCase(static_cast<unsigned char>(text[t]))) {
-      ++p;
-      ++t;
-    } else if (starP != std::string::npos) {
-      p = starP + 1;
-      t = ++starT;
-    } else {
-      return false;
-    }
+  // The runs of the pattern between its "@"s: the first must start the text, the last must
+  // end it, and each one between is taken at its first place after the one before. Taking
+  // the first place never loses a match (an "@" absorbs whatever a later place would skip),
+  // so the text is read once.
+  const size_t firstAt = pattern.find('@');
+  if (firstAt == std::string::npos) {
+    return text.size() == pattern.size() && CompareTexts(text, pattern) == 0;
   }
-  while (p < pattern.size() && pattern[p] == '@') ++p;
-  return p == pattern.size();
+  const size_t lastAt = pattern.rfind('@');
+  const std::string_view head(pattern.data(), firstAt);
+  const std::string_view tail(pattern.data() + lastAt + 1, pattern.size() - lastAt - 1);
+  if (text.size() < head.size() + tail.size()) return false;
+  auto sameFolded = [](std::string_view a, std::string_view b) {
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (FoldLetter(static_cast<unsigned char>(a[i])) !=
+          FoldLetter(static_cast<unsigned char>(b[i]))) {
+        return false;
+      }
+    }
+    return true;
+  };
+  if (!sameFolded(head, std::string_view(text).substr(0, head.size())) ||
+      !sameFolded(tail, std::string_view(text).substr(text.size() - tail.size()))) {
+    return false;
+  }
+  // The middle runs must fit between the head and the tail.
+  const std::string_view middle(text.data(), text.size() - tail.size());
+  size_t from = head.size();
+  for (size_t at = firstAt; at < lastAt;) {
+    const size_t next = pattern.find('@', at + 1);
+    const std::string_view run(pattern.data() + at + 1, next - at - 1);
+    at = next;
+    if (run.empty()) continue;
+    const size_t found = FoldedSearch(run, middle).Find(from);
+    if (found == std::string::npos) return false;
+    from = found + run.size();
+  }
+  return true;
 }
 
 int CompareTexts(const std::string& a, const std::string& b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    const int x = FoldCase(static_cast<unsigned char>(a[i]));
-    const int y = FoldCase(static_cast<unsigned char>(b[i]));
+    const int x = FoldLetter(static_cast<unsigned char>(a[i]));
+    const int y = FoldLetter(static_cast<unsigned char>(b[i]));
     if (x != y) return x - y;
   }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);

@@ -52,6 +52,9 @@ struct Expr {
   std::vector<std::unique_ptr<Expr>> args;  // call arguments; operands
   CallTarget target;                        // kCall
   int height = 1;                           // levels of the tree below and with this node
+  // A routine of the package is called in this expression: it may write the caller's
+  // variables, so a variable read earlier in the same statement has to be read as a copy.
+  bool callsRoutine = false;
 };
 using ExprPtr = std::unique_ptr<Expr>;
 

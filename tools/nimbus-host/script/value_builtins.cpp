@@ -6,25 +6,28 @@
 #include <mutex>
 #include <utility>
 
+#include "folded_search.h"
+
 namespace nimbus_script {
 namespace {
 
 class Arguments {
  public:
-  Arguments(const Expr& call, std::vector<ScriptValue>& values) : call_(call), values_(values) {}
+  Arguments(const Expr& call, std::span<const ScriptValue* const> values)
+      : call_(call), values_(values) {}
 
   size_t count() const { return values_.size(); }
 
   const ScriptValue& Of(size_t i, ValueKind kind) const {
-    if (values_[i].kind != kind) {
+    if (values_[i]->kind != kind) {
       Fail(i, "parameter " + std::to_string(i + 1) + " of " + call_.name + " is a " +
-                  KindName(kind) + "; got a " + KindName(values_[i].kind));
+                  KindName(kind) + "; got a " + KindName(values_[i]->kind));
     }
-    return values_[i];
+    return *values_[i];
   }
   int32_t Longint(size_t i) const { return Of(i, ValueKind::kLongint).longint; }
-  std::string& Text(size_t i) { return const_cast<ScriptValue&>(Of(i, ValueKind::kText)).bytes; }
-  const ScriptValue& Any(size_t i) const { return values_[i]; }
+  const std::string& Text(size_t i) const { return Of(i, ValueKind::kText).bytes; }
+  const ScriptValue& Any(size_t i) const { return *values_[i]; }
 
   [[noreturn]] void Fail(size_t i, const std::string& message) const {
     throw ScriptError(call_.args[i]->where, message);
@@ -35,7 +38,7 @@ class Arguments {
 
  private:
   const Expr& call_;
-  std::vector<ScriptValue>& values_;
+  std::span<const ScriptValue* const> values_;
 };
 
 std::string FoldedCopy(const std::string& text, bool upper) {
@@ -45,12 +48,6 @@ std::string FoldedCopy(const std::string& text, bool upper) {
     if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
-}
-
-// Position of `find` in `text` from byte index `from`, letters compared without case, or npos.
-size_t FindFolded(const std::string& find, const std::string& text, size_t from) {
-  if (find.empty() || from > text.size()) return std::string::npos;
-  return FoldedCopy(text, false).find(FoldedCopy(find, false), from);
 }
 
 ScriptValue Substring(Arguments& a) {
@@ -67,18 +64,21 @@ ScriptValue Position(Arguments& a) {
   const std::string& text = a.Text(1);
   int64_t start = a.count() > 2 ? a.Longint(2) : 1;
   if (start < 1) start = 1;
-  const size_t at = FindFolded(find, text, static_cast<size_t>(start - 1));
+  const size_t at = FoldedSearch(find, text).Find(static_cast<size_t>(start - 1));
   return ScriptValue::Longint(at == std::string::npos ? 0 : static_cast<int32_t>(at + 1));
 }
 
+// Every occurrence, left to right and not overlapping, in one pass over the text.
 ScriptValue ReplaceString(Arguments& a) {
   const std::string& text = a.Text(0);
   const std::string& old = a.Text(1);
   const std::string& replacement = a.Text(2);
   if (old.empty()) return ScriptValue::Text(text);
+  FoldedSearch search(old, text);
   std::string out;
+  out.reserve(text.size());
   size_t from = 0;
-  for (size_t at; (at = FindFolded(old, text, from)) != std::string::npos; from = at + old.size()) {
+  for (size_t at; (at = search.Find(from)) != std::string::npos; from = at + old.size()) {
     out.append(text, from, at - from);
     out += replacement;
     if (out.size() > kMaxScriptText) a.FailCall("Replace string makes a text too long");
@@ -133,7 +133,7 @@ ScriptValue DocumentQuery(Arguments& a, BuiltinId id) {
 
 }  // namespace
 
-ScriptValue EvaluateValueBuiltin(const Expr& call, std::vector<ScriptValue>& args) {
+ScriptValue EvaluateValueBuiltin(const Expr& call, std::span<const ScriptValue* const> args) {
   Arguments a(call, args);
   switch (call.target.builtin->id) {
     case BuiltinId::kChar: {
@@ -186,7 +186,7 @@ ScriptValue EvaluateValueBuiltin(const Expr& call, std::vector<ScriptValue>& arg
       return ScriptValue::Longint(now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec);
     }
     case BuiltinId::kTextToBlob:
-      return ScriptValue::Blob(std::move(a.Text(0)));
+      return ScriptValue::Blob(a.Text(0));
     case BuiltinId::kBlobToText:
       return ScriptValue::Text(a.Of(0, ValueKind::kBlob).bytes);
     case BuiltinId::kBlobSize:

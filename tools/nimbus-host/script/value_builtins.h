@@ -2,14 +2,15 @@
 // BLOBs and documents.
 #pragma once
 
-#include <vector>
+#include <span>
 
 #include "syntax.h"
 
 namespace nimbus_script {
 
-// Runs the built-in that `call` names on its evaluated parameters. Throws ScriptError at the
-// faulty parameter for a value of the wrong kind or out of range.
-ScriptValue EvaluateValueBuiltin(const Expr& call, std::vector<ScriptValue>& args);
+// Runs the built-in that `call` names on its evaluated parameters, which it only reads (they
+// may be the caller's variables, not copies). Throws ScriptError at the faulty parameter for
+// a value of the wrong kind or out of range.
+ScriptValue EvaluateValueBuiltin(const Expr& call, std::span<const ScriptValue* const> args);
 
 }  // namespace nimbus_script
