@@ -449,12 +449,12 @@ class Pop3Test(unittest.TestCase):
             os.makedirs(os.path.join(self.maildir, sub))
         os.makedirs(os.path.join(self.root, "home", "reader"))
         # Three messages: a small one with every dot case, one with an empty body, and one of
-        # about 3 MB with some 900 lines starting with ".".
+        # about 3 MB with some 5,300 lines starting with "." (a mail of quoted text).
         head = b"From: a@example.test\r\nTo: reader@example.test\r\nSubject: %d\r\n\r\n"
         self.messages = [
             head % 1 + b".\r\n..\r\n.hidden\r\nplain\r\n...three\r\n. \r\nend\r\n",
             head % 2,
-            head % 3 + text_bytes(3 * 1024 * 1024, 3, dots=0.013),
+            head % 3 + text_bytes(3 * 1024 * 1024, 3, dots=0.06),
         ]
         for number, data in enumerate(self.messages, 1):
             write(os.path.join(self.maildir, "new", "%d.M%dP1.test" % (1700000000 + number,
