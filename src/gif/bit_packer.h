@@ -1,5 +1,7 @@
 // Bit packing: codes of any width up to kMaxCodeWidth, low bit first. Each code's whole
-// bytes go to the sub-block stage in one 64-bit store; fewer than 8 bits stay pending.
+// bytes go to the sub-block stage in one 32-bit store; fewer than 8 bits stay pending. The
+// pending bits and a code never pass 7 + 12 bits, so a 32-bit word holds them: on the 32-bit
+// package a wider one would cost a register pair and double shifts for every code.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,8 @@ namespace nimbus::gif {
 
 inline void PackBits(LzwState& lzw, PacketBuffer& packet, OutputBlock& out, uint32_t code,
                      int32_t width) {
-  lzw.accumulator |= uint64_t(code) << lzw.pendingBits;
+  static_assert(kBitsPerByte - 1 + kMaxCodeWidth <= 32, "pending bits and a code fit the word");
+  lzw.accumulator |= code << lzw.pendingBits;
   lzw.pendingBits += width;
   const int32_t whole = lzw.pendingBits / kBitsPerByte;
   PutPacketBytes(packet, out, lzw.accumulator, whole);

@@ -104,9 +104,12 @@ inline bool PairAdded(const uint32_t* bits, uint32_t pair) {
 
 // Strings whose prefix is longer than one pixel: a multiplicative hash of the key, probed
 // forwards one slot at a time, at most half full.
+inline int32_t DeepSlotOf(uint32_t key) {
+  return int32_t((key * 0x9E3779B1u) >> (32 - kDeepSlotBits));
+}
 inline int32_t FindDeep(const CodeSlot* deep, int32_t key, int32_t* slot) {
   const CodeSlot keyBits = SlotOf(key, 0);
-  int32_t i = int32_t((uint32_t(key) * 0x9E3779B1u) >> (32 - kDeepSlotBits));
+  int32_t i = DeepSlotOf(uint32_t(key));
   for (;;) {
     const CodeSlot s = deep[i];
     if (Holds(s, keyBits)) return int32_t(s & kCodeMask);
@@ -115,6 +118,70 @@ inline int32_t FindDeep(const CodeSlot* deep, int32_t key, int32_t* slot) {
   }
   *slot = i;
   return -1;
+}
+
+// The matching loops: from `run`, extend the string `prefix` pixel by pixel while the table
+// answers at the first look, and answer the first pixel that needs more (or `end`).
+//
+// A flat stretch of pixels matches strings added one after the other, each one pixel longer
+// than the last, so each step's code is the one after the step before. There the loops
+// expect that code and only check the slot for it: the next pixel's slot address is known
+// before the read finishes, and the pixels no longer wait on each other's table reads.
+
+// The word of a slot holding (pixel, prefix) with the code after the prefix's.
+inline CodeSlot NextCodeSlot(uint32_t pixel, uint32_t prefix) {
+  return CodeSlot(pixel << kMaxCodeWidth | prefix) << kMaxCodeWidth | (prefix + 1);
+}
+
+// The probed slots: a pixel extends the string when the first slot of its probe holds it.
+inline const uint8_t* MatchInSlots(const CodeSlot* const slots, const uint8_t* run,
+                                   const uint8_t* const end, int32_t& prefix) {
+  uint32_t code = uint32_t(prefix);
+  while (run != end) {
+    const uint32_t pixel = *run;
+    const CodeSlot s = slots[(pixel << kHashShift) ^ code];
+    // The slot's key is this string's and its code is not 0 (the empty slot's key is 0 too).
+    if (s >> kMaxCodeWidth != (pixel << kMaxCodeWidth | code) || s == kEmptySlot) break;
+    ++run;
+    code = s & kCodeMask;
+    while (run != end && slots[(uint32_t(*run) << kHashShift) ^ code] == NextCodeSlot(*run, code)) {
+      ++run;
+      ++code;
+    }
+  }
+  prefix = int32_t(code);
+  return run;
+}
+
+// The plain dictionary: a one-pixel string's pairs by their bit, longer ones in the deep
+// slots. At a longer string's miss, *deepSlot is where the new string goes.
+inline const uint8_t* MatchInDictionary(const uint32_t* const pairAdded,
+                                        const uint16_t* const pairCodes, const CodeSlot* const deep,
+                                        const uint8_t* run, const uint8_t* const end,
+                                        int32_t& prefix, int32_t* deepSlot) {
+  int32_t code = prefix;
+  for (; run != end; ++run) {
+    const int32_t pixel = *run;
+    if (code < kPixelValues) {
+      const uint32_t pair = PairOf(code, pixel);
+      if (!PairAdded(pairAdded, pair)) break;
+      code = pairCodes[pair];
+    } else {
+      const int32_t found = FindDeep(deep, (pixel << kMaxCodeWidth) + code, deepSlot);
+      if (found < 0) break;
+      code = found;
+      // Where the flat stretch goes on, its strings sit at their first slots.
+      while (run + 1 != end) {
+        const uint32_t next = run[1];
+        const uint32_t key = next << kMaxCodeWidth | uint32_t(code);
+        if (deep[DeepSlotOf(key)] != NextCodeSlot(next, uint32_t(code))) break;
+        ++run;
+        ++code;
+      }
+    }
+  }
+  prefix = code;
+  return run;
 }
 
 // Empties the dictionary: its bits and deep slots are all clear again.
@@ -191,25 +258,20 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   // from the log and answer until the next Clear code.
   CodeTable& table = state.table;
   do {
-    // One row of pixels at a time, with no call per pixel while strings match.
-    for (const uint8_t* const end = run + count; run != end; ++run) {
-      const int32_t pixel = *run;
+    // One row of pixels at a time. The matching loops follow a string for as long as each
+    // pixel extends it at the first look; what is left here is a pixel that needs a probe
+    // or ends the string.
+    for (const uint8_t* const end = run + count;;) {
+      int32_t slot = 0;
+      run = dictionary.slotsInUse ? MatchInSlots(table.slots, run, end, prefix)
+                                  : MatchInDictionary(table.pairAdded, table.pairCodes, table.deep,
+                                                      run, end, prefix, &slot);
+      if (run == end) break;
+      const int32_t pixel = *run++;
       const int32_t key = (pixel << kMaxCodeWidth) + prefix;
       const uint32_t pair = PairOf(prefix, pixel);
-      int32_t slot = 0;
       if (dictionary.slotsInUse) {
         const int32_t code = FindString(table.slots, key, pixel, prefix, &slot);
-        if (code >= 0) {
-          prefix = code;
-          continue;
-        }
-      } else if (prefix < kPixelValues) {
-        if (PairAdded(table.pairAdded, pair)) {
-          prefix = table.pairCodes[pair];
-          continue;
-        }
-      } else {
-        const int32_t code = FindDeep(table.deep, key, &slot);
         if (code >= 0) {
           prefix = code;
           continue;
