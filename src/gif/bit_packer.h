@@ -16,10 +16,10 @@ inline void PackBits(LzwState& lzw, PacketBuffer& packet, OutputBlock& out, uint
   static_assert(kBitsPerByte - 1 + kMaxCodeWidth <= 32, "pending bits and a code fit the word");
   lzw.accumulator |= code << lzw.pendingBits;
   lzw.pendingBits += width;
-  const int32_t whole = lzw.pendingBits / kBitsPerByte;
+  const int32_t whole = int32_t(uint32_t(lzw.pendingBits) / kBitsPerByte);  // never negative
   PutPacketBytes(packet, out, lzw.accumulator, whole);
   lzw.accumulator >>= kBitsPerByte * whole;
-  lzw.pendingBits -= kBitsPerByte * whole;
+  lzw.pendingBits = int32_t(uint32_t(lzw.pendingBits) % kBitsPerByte);
 }
 
 // Puts out the pending bits as a last byte, padded with zero bits.

@@ -46,9 +46,18 @@ inline void UpdateWidth(LzwState& lzw) {
   }
 }
 
-inline void PutCode(EncoderState& state, int32_t code) {
-  PackBits(state.lzw, state.packet, state.output, uint32_t(code), state.lzw.width);
-  UpdateWidth(state.lzw);
+// The code writer: the LZW counters and the open sub-block. Compress works on its own copy,
+// which the compiler keeps in registers: the state's fields would be read again after every
+// byte stored into the output, which might (for all the compiler knows) have changed them.
+struct CodeWriter {
+  LzwState& lzw;
+  PacketBuffer& packet;
+  OutputBlock& output;
+};
+
+inline void PutCode(const CodeWriter& writer, int32_t code) {
+  PackBits(writer.lzw, writer.packet, writer.output, uint32_t(code), writer.lzw.width);
+  UpdateWidth(writer.lzw);
 }
 
 // The slot before `i` on its probe sequence: back by `step`, wrapping with an addition
@@ -154,11 +163,11 @@ inline const uint8_t* MatchInSlots(const CodeSlot* const slots, const uint8_t* r
 }
 
 // The plain dictionary: a one-pixel string's pairs by their bit, longer ones in the deep
-// slots. At a longer string's miss, *deepSlot is where the new string goes.
+// slots.
 inline const uint8_t* MatchInDictionary(const uint32_t* const pairAdded,
                                         const uint16_t* const pairCodes, const CodeSlot* const deep,
                                         const uint8_t* run, const uint8_t* const end,
-                                        int32_t& prefix, int32_t* deepSlot) {
+                                        int32_t& prefix) {
   int32_t code = prefix;
   for (; run != end; ++run) {
     const int32_t pixel = *run;
@@ -167,7 +176,8 @@ inline const uint8_t* MatchInDictionary(const uint32_t* const pairAdded,
       if (!PairAdded(pairAdded, pair)) break;
       code = pairCodes[pair];
     } else {
-      const int32_t found = FindDeep(deep, (pixel << kMaxCodeWidth) + code, deepSlot);
+      int32_t unused = 0;
+      const int32_t found = FindDeep(deep, (pixel << kMaxCodeWidth) + code, &unused);
       if (found < 0) break;
       code = found;
       // Where the flat stretch goes on, its strings sit at their first slots.
@@ -205,12 +215,12 @@ void FillSlotsFromLog(CodeTable& table, int32_t logged) {
 }
 
 // Starts a new table: emptied, codes from Clear + 2 on, and a Clear code in the data.
-void ClearBlock(EncoderState& state, Dictionary& dictionary) {
-  LzwState& lzw = state.lzw;
-  ForgetDictionary(state.table, dictionary);
+void ClearBlock(const CodeWriter& writer, CodeTable& table, Dictionary& dictionary) {
+  LzwState& lzw = writer.lzw;
+  ForgetDictionary(table, dictionary);
   lzw.nextFree = lzw.clearCode + 2;
   lzw.clearFlag = true;
-  PutCode(state, lzw.clearCode);
+  PutCode(writer, lzw.clearCode);
 }
 
 }  // namespace
@@ -220,7 +230,7 @@ void ClearCodeTable(CodeTable& table) {
 }
 
 void WriteCode(EncoderState& state, int32_t code) {
-  PutCode(state, code);
+  PutCode(CodeWriter{state.lzw, state.packet, state.output}, code);
   if (code == state.lzw.endCode) {
     FlushBits(state.lzw, state.packet, state.output);
     FlushPacket(state.packet, state.output);
@@ -248,6 +258,10 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   Dictionary dictionary{false, 0, 0};
   WriteCode(state, lzw.clearCode);
 
+  LzwState codes = state.lzw;
+  PacketBuffer packet = state.packet;
+  const CodeWriter writer{codes, packet, state.output};
+
   // Two ways to the same table. The probed slots decide the file in one case only: a probe
   // ends at a slot holding key 0 (pixel 0 after the one-pixel string 0) as at an empty one,
   // so once key 0 is in, a later string can be missed and written over it. Until key 0 is
@@ -258,32 +272,40 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   // from the log and answer until the next Clear code.
   CodeTable& table = state.table;
   do {
-    // One row of pixels at a time. The matching loops follow a string for as long as each
-    // pixel extends it at the first look; what is left here is a pixel that needs a probe
-    // or ends the string.
-    for (const uint8_t* const end = run + count;;) {
-      int32_t slot = 0;
-      run = dictionary.slotsInUse ? MatchInSlots(table.slots, run, end, prefix)
-                                  : MatchInDictionary(table.pairAdded, table.pairCodes, table.deep,
-                                                      run, end, prefix, &slot);
-      if (run == end) break;
-      const int32_t pixel = *run++;
+    // One row of pixels at a time, with no call per pixel while strings match. After a match,
+    // the matching loops follow the string on for as long as the table answers at the first
+    // look; they return at the first pixel that needs more.
+    for (const uint8_t* const end = run + count; run != end; ++run) {
+      const int32_t pixel = *run;
       const int32_t key = (pixel << kMaxCodeWidth) + prefix;
       const uint32_t pair = PairOf(prefix, pixel);
+      int32_t slot = 0;
       if (dictionary.slotsInUse) {
         const int32_t code = FindString(table.slots, key, pixel, prefix, &slot);
         if (code >= 0) {
           prefix = code;
+          run = MatchInSlots(table.slots, run + 1, end, prefix) - 1;
+          continue;
+        }
+      } else {
+        const int32_t code = prefix < kPixelValues
+                                 ? PairAdded(table.pairAdded, pair) ? table.pairCodes[pair] : -1
+                                 : FindDeep(table.deep, key, &slot);
+        if (code >= 0) {
+          prefix = code;
+          run = MatchInDictionary(table.pairAdded, table.pairCodes, table.deep, run + 1, end,
+                                  prefix) -
+                1;
           continue;
         }
       }
-      PutCode(state, prefix);
+      PutCode(writer, prefix);
       const bool onePixelPrefix = prefix < kPixelValues;
       prefix = pixel;
-      if (lzw.nextFree >= kCodeLimit) {
-        ClearBlock(state, dictionary);
+      if (codes.nextFree >= kCodeLimit) {
+        ClearBlock(writer, table, dictionary);
       } else {
-        const int32_t code = lzw.nextFree++;
+        const int32_t code = codes.nextFree++;
         const CodeSlot added = SlotOf(key, code);
         if (dictionary.slotsInUse) {
           table.slots[slot] = added;
@@ -306,6 +328,8 @@ void Compress(EncoderState& state, int32_t initialWidth) {
       if (state.output.failed) break;  // no file can come of it now
     }
   } while (!state.output.failed && (run = TakeRun(state.cursor, &count)) != nullptr);
+  state.lzw = codes;
+  state.packet = packet;
   ForgetDictionary(table, dictionary);  // clear between encodings
   if (state.output.failed) return;
   WriteCode(state, prefix);
