@@ -4,7 +4,11 @@
 #                                           CMake, Ninja, Python (the resource generator)
 #   bash scripts/install-deps.sh release    native, plus mingw-w64 (i686): the release zip
 #   bash scripts/install-deps.sh windows    release, plus Wine: the main job under Wine
-#   bash scripts/install-deps.sh bench      native, plus what the benchmarks measure against
+#   bash scripts/install-deps.sh bench      native, plus what the benchmarks measure against and
+#                                           count instructions with (valgrind, qemu-user), plus
+#                                           the 32-bit x86 build of the GIF, text and queue
+#                                           benchmarks (gcc-multilib, giflib and Google Benchmark
+#                                           for i386)
 #   bash scripts/install-deps.sh test       everything the test command runs
 # Several groups may be named. Run as root (or with sudo available).
 #
@@ -14,6 +18,10 @@
 # whose lists must agree with amd64's on every shared library's version; when they do not
 # (an i386 security index missing), the Wine install is tried again with the security suite
 # pinned below the main one, so both architectures resolve from the same release.
+#
+# With NIMBUS_BENCH32_OPTIONAL=FILE, a failure to install the 32-bit benchmark packages does
+# not stop the script: the reason is written to FILE (the benchmark report's 32-bit column then
+# gives it).
 #
 # With NIMBUS_WINE_OPTIONAL=FILE, a failure to install Wine does not stop the script: the
 # reason is written to FILE (the test command then runs every other suite and reports the
@@ -34,15 +42,18 @@ test_packages=(
 mingw_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
 wine_packages=(wine wine32)
 bench_packages=(libbenchmark-dev libgif-dev curl apache2-utils)
+bench_counting_packages=(valgrind qemu-user)
+bench32_packages=(gcc-multilib g++-multilib libgif-dev:i386 libbenchmark-dev:i386)
 
 wanted=("${native_packages[@]}")
 want_wine=0
+want_bench32=0
 for group in "${groups[@]}"; do
   case "$group" in
     native) ;;
     release) wanted+=("${mingw_packages[@]}") ;;
     windows) wanted+=("${mingw_packages[@]}"); want_wine=1 ;;
-    bench) wanted+=("${bench_packages[@]}") ;;
+    bench) wanted+=("${bench_packages[@]}" "${bench_counting_packages[@]}"); want_bench32=1 ;;
     test) wanted+=("${test_packages[@]}" "${mingw_packages[@]}" "${bench_packages[@]}"); want_wine=1 ;;
     *) echo "install-deps.sh: unknown group '$group' (native, release, windows, bench, test)" >&2; exit 2 ;;
   esac
@@ -96,6 +107,34 @@ mapfile -t missing < <(missing_of "${wanted[@]}" | sort -u)
 if ((${#missing[@]})); then
   update_lists
   install_or_fail "${missing[@]}"
+fi
+
+# The 32-bit benchmark build's i386 packages: an i386 index may be missing while a mirror syncs.
+if ((want_bench32)); then
+  mapfile -t missing < <(missing_of "${bench32_packages[@]}")
+  if ((${#missing[@]})); then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      $SUDO dpkg --add-architecture i386
+      updated=0
+    fi
+    update_lists
+    bench32_log=$(mktemp)
+    echo "Installing: ${missing[*]}"
+    if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$bench32_log" 2>&1; then
+      reason="$(grep -E '^(E:| [^ ].*: Depends)' "$bench32_log" | head -3 | tr '\n' ' ')"
+      reason="could not install ${missing[*]}: ${reason:-see the output of apt-get}"
+      if [ -z "${NIMBUS_BENCH32_OPTIONAL:-}" ]; then
+        cat "$bench32_log" >&2
+        rm -f "$bench32_log"
+        echo "install-deps.sh: $reason" >&2
+        exit 1
+      fi
+      mkdir -p "$(dirname "$NIMBUS_BENCH32_OPTIONAL")"
+      echo "$reason" >"$NIMBUS_BENCH32_OPTIONAL"
+      echo "install-deps.sh: $reason" >&2
+    fi
+    rm -f "$bench32_log"
+  fi
 fi
 
 ((want_wine)) || exit 0
