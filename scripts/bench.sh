@@ -20,7 +20,7 @@
 #
 # Instruction counts of one GIF encoding (ours and giflib's, each image): the 64-bit build
 # under callgrind; with NIMBUS_BENCH_COUNT32=1 also the 32-bit build under qemu-i386's trace
-# (some twenty minutes). Counts compare code, not machines: they are no substitute for times.
+# (half an hour or more). Counts compare code, not machines: they are no substitute for times.
 #
 #   bash scripts/bench.sh
 # Each program's own output goes to build/bench/results/<program>.txt, its figures to
@@ -114,7 +114,7 @@ if command -v valgrind >/dev/null; then
 fi
 if [ "${NIMBUS_BENCH_COUNT32:-0}" = 1 ] && [ -x "$bench32/bin/gif_instructions" ] &&
   command -v qemu-i386 >/dev/null; then
-  echo "counting instructions (32-bit, qemu-i386's trace; some twenty minutes)"
+  echo "counting instructions (32-bit, qemu-i386's trace; half an hour or more)"
   python3 scripts/instruction_counts.py --gif qemu-i386 "$bench32/bin/gif_instructions" \
     "$results32/gif_instructions.json"
 fi
