@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Prints the benchmark report: every figure beside its peer measured in the same run, as a
-ratio. Reads the Google Benchmark JSON files that scripts/bench.sh leaves in one directory.
+ratio. Reads the Google Benchmark JSON files that scripts/bench.sh leaves in one directory,
+and those of the 32-bit build in a second one: the GIF, text and queue rows then give the
+32-bit figure and its ratio beside the 64-bit ones (or why there is none: not-run.txt there).
 
-    python3 scripts/bench_report.py build/bench/results
+    python3 scripts/bench_report.py build/bench/results [build/bench32/results]
 """
 import json
 import statistics
@@ -25,7 +27,7 @@ def cpu_seconds(run):
     return run["cpu_time"] * TIME_TO_SECONDS[run["time_unit"]]
 
 
-def table(title, header, rows):
+def table(title, header, rows, note=None):
     print(f"\n{title}")
     if not rows:
         print("  (not measured)")
@@ -33,6 +35,8 @@ def table(title, header, rows):
     widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
     for row in [header] + rows:
         print("  " + "  ".join(str(cell).rjust(width) for cell, width in zip(row, widths)))
+    if note:
+        print(f"  {note}")
 
 
 def repetitions(directory, program):
@@ -49,9 +53,11 @@ def repetitions(directory, program):
     return found
 
 
-def gif(directory):
+def gif_rows(directory):
+    """image -> (our median MP/s, giflib's, the ratio of medians, the spread of paired ratios,
+    the size ratio, the number of repetitions)."""
     runs = repetitions(directory, "gif_bench")
-    rows = []
+    rows = {}
     for image, arg in (("noisy", "noisy:1"), ("flat", "noisy:0")):
         ours, theirs = runs.get(f"BM_Nimbus/{arg}"), runs.get(f"BM_Giflib/{arg}")
         if not ours or not theirs:
@@ -59,16 +65,71 @@ def gif(directory):
         ours_rates = [run["MP/s"] for run in ours]
         their_rates = [run["MP/s"] for run in theirs]
         paired = [a / b for a, b in zip(ours_rates, their_rates)]
-        rows.append([image, f"{statistics.median(ours_rates):.1f}",
-                     f"{statistics.median(their_rates):.1f}",
-                     f"{statistics.median(ours_rates) / statistics.median(their_rates):.2f}",
-                     f"{min(paired):.2f}-{max(paired):.2f}",
-                     f"{ours[0]['file_bytes'] / theirs[0]['file_bytes']:.3f}"])
-    count = min((len(v) for v in runs.values()), default=0)
+        rows[image] = (statistics.median(ours_rates), statistics.median(their_rates),
+                       statistics.median(ours_rates) / statistics.median(their_rates),
+                       f"{min(paired):.2f}-{max(paired):.2f}",
+                       ours[0]["file_bytes"] / theirs[0]["file_bytes"], len(ours))
+    return rows
+
+
+def not_run32(directory32):
+    """Why the 32-bit figures are missing, or None when there are some."""
+    if directory32 is None:
+        return "not run: no 32-bit results named"
+    why = Path(directory32) / "not-run.txt"
+    if why.exists() and why.read_text().strip():
+        return "not run: " + why.read_text().strip()
+    return None
+
+
+def gif(directory, directory32):
+    rows64 = gif_rows(directory)
+    why = not_run32(directory32)
+    rows32 = gif_rows(directory32) if why is None else {}
+    rows = []
+    for image in ("noisy", "flat"):
+        if image not in rows64:
+            continue
+        ours, theirs, ratio, spread, size, _ = rows64[image]
+        row = [image, f"{ours:.1f}", f"{theirs:.1f}", f"{ratio:.2f}", spread, f"{size:.3f}"]
+        if image in rows32:
+            ours32, theirs32, ratio32, spread32, _, _ = rows32[image]
+            row += [f"{ours32:.1f}", f"{theirs32:.1f}", f"{ratio32:.2f}", spread32,
+                    f"{ours32 / ours:.2f}"]
+        else:
+            row += ["not run" if why else "not measured", "", "", "", ""]
+        rows.append(row)
+    count = max((r[5] for r in rows64.values()), default=0)
     table("GIF encoding of a 1024x1024 image: ours against giflib's encoder (speed ratio > 1: "
           f"ours is faster); medians of {count} repetitions interleaved at random, and the "
-          "spread of the ratios of repetitions paired in order",
-          ["image", "ours MP/s", "giflib MP/s", "speed ratio", "spread", "size ratio"], rows)
+          "spread of the ratios of repetitions paired in order. 64-bit build, then the 32-bit "
+          "build (x87, no SSE, as the package's DLL) against giflib built for i386; 32/64: our "
+          "32-bit rate over our 64-bit rate",
+          ["image", "ours MP/s", "giflib MP/s", "speed ratio", "spread", "size ratio",
+           "32-bit ours MP/s", "giflib MP/s", "speed ratio", "spread", "32/64"], rows,
+          note=f"32-bit: {why}" if why else None)
+
+
+def instruction_counts(directory, directory32):
+    rows = []
+    for label, folder in (("64-bit, callgrind", directory),
+                          ("32-bit, under qemu-i386 (emulated: counts only)", directory32)):
+        path = Path(folder) / "gif_instructions.json" if folder else None
+        if path is None or not path.exists():
+            rows.append([label, "not counted", "", "", "", "", ""])
+            continue
+        counts = json.loads(path.read_text())["instructions_per_encoding"]
+        row = [label]
+        for image in ("noisy", "flat"):
+            ours, theirs = counts.get(f"nimbus/{image}"), counts.get(f"giflib/{image}")
+            row += [f"{ours / 1e6:.1f}", f"{theirs / 1e6:.1f}", f"{theirs / ours:.2f}"]
+        rows.append(row)
+    table("Instructions of one GIF encoding, 1024x1024 (millions; giflib/ours > 1: ours runs "
+          "fewer). Instruction counts, not times; the 32-bit row is counted in qemu's "
+          "user-mode emulator (NIMBUS_BENCH_COUNT32=1), whose count matches callgrind's on "
+          "the 64-bit build",
+          ["build", "noisy ours", "noisy giflib", "giflib/ours", "flat ours", "flat giflib",
+           "giflib/ours"], rows)
 
 
 def median_counters(runs):
@@ -108,9 +169,10 @@ def streams(directory):
            "package/like-for-like", "attempts/text"], rows)
 
 
-def text(directory):
+def text_rows(directory):
+    """routine/specials -> (bytes in, one-pass s, literal s, copy s)."""
     runs = load(directory, "text_bench")
-    rows = []
+    rows = {}
     for name, run in runs.items():
         if not name.endswith("/fast"):
             continue
@@ -119,37 +181,75 @@ def text(directory):
         if not literal or not copy:
             continue
         fast_s = cpu_seconds(run)
-        size = round(run.get("bytes_per_second", 0) * fast_s)
-        rows.append([prefix, size, f"{fast_s * 1e6:.1f}", f"{cpu_seconds(literal) * 1e6:.0f}",
-                     f"{cpu_seconds(literal) / fast_s:.0f}",
-                     f"{fast_s / cpu_seconds(copy):.0f}"])
+        rows[prefix] = (round(run.get("bytes_per_second", 0) * fast_s), fast_s,
+                        cpu_seconds(literal), cpu_seconds(copy))
+    return rows
+
+
+def text(directory, directory32):
+    rows64 = text_rows(directory)
+    why = not_run32(directory32)
+    rows32 = text_rows(directory32) if why is None else {}
+    rows = []
+    for prefix, (size, fast_s, literal_s, copy_s) in rows64.items():
+        row = [prefix, size, f"{fast_s * 1e6:.1f}", f"{literal_s * 1e6:.0f}",
+               f"{literal_s / fast_s:.0f}", f"{fast_s / copy_s:.0f}"]
+        if prefix in rows32:
+            _, fast32, literal32, copy32 = rows32[prefix]
+            row += [f"{fast32 * 1e6:.1f}", f"{literal32 / fast32:.0f}", f"{fast32 / copy32:.0f}",
+                    f"{fast_s / fast32:.2f}"]
+        else:
+            row += ["not run" if why else "not measured", "", "", ""]
+        rows.append(row)
     table("Text conversions on the longest texts (CPU time): the one-pass routine against its "
-          "literal pass-by-pass reference and against a byte copy of the same input",
+          "literal pass-by-pass reference and against a byte copy of the same input; 64-bit, "
+          "then the 32-bit build; 32/64: our 64-bit time over our 32-bit time (speed, as "
+          "for GIF)",
           ["routine/specials", "bytes in", "one-pass us", "literal us", "literal/one-pass",
-           "one-pass/copy"], rows)
+           "one-pass/copy", "32-bit one-pass us", "literal/one-pass", "one-pass/copy",
+           "32/64"], rows,
+          note=f"32-bit: {why}" if why else None)
 
 
-def queues(directory):
+def queue_rows(directory):
+    """keys -> (ours s, peer s, ours at 1 key s, toolbox floor s or None), medians."""
     repeated = repetitions(directory, "queues_bench")
     runs = {name: median_counters(reps) for name, reps in repeated.items()}
-    count = min((len(v) for v in repeated.values()), default=0)
     one = runs.get("BM_QueuePushPop/1")
-    rows = []
+    rows = {}
     for keys in (1, 100, 10000):
         ours, peer = runs.get(f"BM_QueuePushPop/{keys}"), runs.get(f"BM_HashedDequePushPop/{keys}")
         floor = runs.get(f"BM_ToolboxCallsOfAPair/{keys}")
-        if not ours or not peer:
-            continue
-        rows.append([keys, f"{cpu_seconds(ours) * 1e9:.0f}", f"{cpu_seconds(peer) * 1e9:.0f}",
-                     f"{cpu_seconds(ours) / cpu_seconds(peer):.1f}",
-                     f"{cpu_seconds(ours) / cpu_seconds(one):.1f}" if one else "-",
-                     f"{cpu_seconds(floor) * 1e9:.0f}" if floor else "-"])
+        if ours and peer:
+            rows[keys] = (cpu_seconds(ours), cpu_seconds(peer),
+                          cpu_seconds(one) if one else None,
+                          cpu_seconds(floor) if floor else None)
+    return rows, min((len(v) for v in repeated.values()), default=0)
+
+
+def queues(directory, directory32):
+    rows64, count = queue_rows(directory)
+    why = not_run32(directory32)
+    rows32 = queue_rows(directory32)[0] if why is None else {}
+    rows = []
+    for keys, (ours, peer, one, floor) in rows64.items():
+        row = [keys, f"{ours * 1e9:.0f}", f"{peer * 1e9:.0f}", f"{ours / peer:.1f}",
+               f"{ours / one:.1f}" if one else "-", f"{floor * 1e9:.0f}" if floor else "-"]
+        if keys in rows32:
+            ours32, peer32, _, _ = rows32[keys]
+            row += [f"{ours32 * 1e9:.0f}", f"{peer32 * 1e9:.0f}", f"{ours32 / peer32:.1f}",
+                    f"{ours / ours32:.2f}"]
+        else:
+            row += ["not run" if why else "not measured", "", "", ""]
+        rows.append(row)
     table(f"Keyed text queues, one push and one pop of a 32-byte text (CPU time, medians of "
           f"{count} repetitions interleaved at random): ours against a "
           "hashed map of deques, across key counts; toolbox floor: the stand-in toolbox's block "
-          "calls of one pair alone, with as many blocks alive",
-          ["keys", "ours ns", "peer ns", "ours/peer", "ours/ours at 1 key", "toolbox floor ns"],
-          rows)
+          "calls of one pair alone, with as many blocks alive; then the 32-bit build; 32/64: "
+          "our 64-bit time over our 32-bit time",
+          ["keys", "ours ns", "peer ns", "ours/peer", "ours/ours at 1 key", "toolbox floor ns",
+           "32-bit ours ns", "peer ns", "ours/peer", "32/64"], rows,
+          note=f"32-bit: {why}" if why else None)
 
 
 def toolbox(directory):
@@ -270,11 +370,14 @@ def script_texts(directory):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     directory = sys.argv[1]
+    directory32 = sys.argv[2] if len(sys.argv) == 3 else None
     print("Benchmark report (each ratio compares two figures measured in the same run)")
-    for section in (gif, streams, text, queues, toolbox, scheduling, main_job, script_texts):
+    for section in (gif, instruction_counts, text, queues):
+        section(directory, directory32)
+    for section in (streams, toolbox, scheduling, main_job, script_texts):
         section(directory)
 
 

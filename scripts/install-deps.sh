@@ -4,7 +4,11 @@
 #                                           CMake, Ninja, Python (the resource generator)
 #   bash scripts/install-deps.sh release    native, plus mingw-w64 (i686): the release zip
 #   bash scripts/install-deps.sh windows    release, plus Wine: the main job under Wine
-#   bash scripts/install-deps.sh bench      native, plus what the benchmarks measure against
+#   bash scripts/install-deps.sh bench      native, plus what the benchmarks measure against and
+#                                           count instructions with (valgrind, qemu-user), plus
+#                                           the 32-bit x86 build of the GIF, text and queue
+#                                           benchmarks (gcc-multilib, giflib and Google Benchmark
+#                                           for i386)
 #   bash scripts/install-deps.sh test       everything the test command runs, the servers the
 #                                           protocol recipes are tested against included
 # Several groups may be named. Run as root (or with sudo available).
@@ -18,8 +22,9 @@
 #
 # With NIMBUS_WINE_OPTIONAL=FILE, a failure to install Wine does not stop the script: the
 # reason is written to FILE (the test command then runs every other suite and reports the
-# Windows suite under Wine as not run). Every other failure stops the script, naming what
-# could not be installed.
+# Windows suite under Wine as not run). NIMBUS_BENCH32_OPTIONAL=FILE does the same for the
+# i386 packages of the 32-bit benchmark build. Every other failure stops the script, naming
+# what could not be installed.
 set -euo pipefail
 
 groups=("$@")
@@ -40,16 +45,19 @@ server_packages=(nginx vsftpd opensmtpd dovecot-pop3d dnsmasq-base)
 server_services=(nginx vsftpd opensmtpd dovecot)
 wine_packages=(wine wine32)
 bench_packages=(libbenchmark-dev libgif-dev curl apache2-utils)
+bench_counting_packages=(valgrind qemu-user)
+bench32_packages=(gcc-multilib g++-multilib libgif-dev:i386 libbenchmark-dev:i386)
 
 wanted=("${native_packages[@]}")
 want_wine=0
 want_servers=0
+want_bench32=0
 for group in "${groups[@]}"; do
   case "$group" in
     native) ;;
     release) wanted+=("${mingw_packages[@]}") ;;
     windows) wanted+=("${mingw_packages[@]}"); want_wine=1 ;;
-    bench) wanted+=("${bench_packages[@]}") ;;
+    bench) wanted+=("${bench_packages[@]}" "${bench_counting_packages[@]}"); want_bench32=1 ;;
     test) wanted+=("${test_packages[@]}" "${mingw_packages[@]}" "${bench_packages[@]}"); want_wine=1; want_servers=1 ;;
     *) echo "install-deps.sh: unknown group '$group' (native, release, windows, bench, test)" >&2; exit 2 ;;
   esac
@@ -152,42 +160,56 @@ install_servers() {
 }
 ((want_servers)) && install_servers
 
-((want_wine)) || exit 0
-mapfile -t missing < <(missing_of "${wine_packages[@]}")
-((${#missing[@]})) || exit 0
-
-# wine32 is an i386 package.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-  updated=0
-fi
-update_lists
-
-wine_log=$(mktemp)
-echo "Installing: ${missing[*]}"
-if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$wine_log" 2>&1; then
-  # The security suite's lists for one architecture may lag the other's: pin that suite below
-  # the main one for this install only, so amd64 and i386 take the same versions.
-  pin=/etc/apt/preferences.d/nimbus-wine-same-release
-  echo "Wine did not install from the current lists; trying again with the security suite pinned below the main one"
-  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' | $SUDO tee "$pin" >/dev/null
-  if $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$wine_log" 2>&1; then
-    $SUDO rm -f "$pin"
-  else
-    $SUDO rm -f "$pin"
-    reason="$(why_not_installable "$wine_log" "${missing[@]}")"
-    reason="could not install ${missing[*]} from the package registry: ${reason:-see the output of apt-get}"
-    if [ -n "${NIMBUS_WINE_OPTIONAL:-}" ]; then
-      mkdir -p "$(dirname "$NIMBUS_WINE_OPTIONAL")"
-      echo "$reason" >"$NIMBUS_WINE_OPTIONAL"
-      echo "install-deps.sh: $reason" >&2
-      rm -f "$wine_log"
-      exit 0
+# Installs i386 packages. The security suite's lists for one architecture may lag the other's
+# (an index missing while a mirror syncs), and multi-arch libraries must have the same version
+# in both: when the install fails, it is tried once more with that suite pinned below the main
+# one, so amd64 and i386 take the same release. On failure it prints why and returns 1.
+install_i386() {
+  local log pin=/etc/apt/preferences.d/nimbus-i386-same-release status=0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    updated=0
+  fi
+  update_lists
+  log=$(mktemp)
+  echo "Installing: $*" >&2
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
+    echo "Not installed from the current lists; trying again with the security suite pinned below the main one" >&2
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' | $SUDO tee "$pin" >/dev/null
+    if ! $SUDO apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
+      status=1
+      reason="$(why_not_installable "$log" "$@")"
+      echo "could not install $* from the package registry: ${reason:-see the output of apt-get}"
     fi
-    cat "$wine_log" >&2
-    rm -f "$wine_log"
-    echo "install-deps.sh: $reason" >&2
+    $SUDO rm -f "$pin"
+  fi
+  rm -f "$log"
+  return $status
+}
+
+# An optional install's failure: written to the file the caller named, or fatal.
+optional_failed() {
+  local file="$1" reason="$2"
+  echo "install-deps.sh: $reason" >&2
+  if [ -z "$file" ]; then
     exit 1
   fi
+  mkdir -p "$(dirname "$file")"
+  echo "$reason" >"$file"
+}
+
+# The 32-bit benchmark build's i386 packages.
+if ((want_bench32)); then
+  mapfile -t missing < <(missing_of "${bench32_packages[@]}")
+  if ((${#missing[@]})) && ! reason=$(install_i386 "${missing[@]}"); then
+    optional_failed "${NIMBUS_BENCH32_OPTIONAL:-}" "$reason"
+  fi
 fi
-rm -f "$wine_log"
+
+if ((want_wine)); then
+  mapfile -t missing < <(missing_of "${wine_packages[@]}")
+  if ((${#missing[@]})) && ! reason=$(install_i386 "${missing[@]}"); then
+    optional_failed "${NIMBUS_WINE_OPTIONAL:-}" "$reason"
+  fi
+fi
+exit 0

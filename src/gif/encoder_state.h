@@ -31,7 +31,7 @@ struct LzwState {
   int32_t endCode;
   int32_t nextFree;      // next code to give to a new string
   bool clearFlag;        // a Clear code was just written: the width returns to initialWidth
-  uint64_t accumulator;  // pending bits, low bit first; nothing above them
+  uint32_t accumulator;  // pending bits, low bit first; nothing above them
   int32_t pendingBits;   // bits of the accumulator not yet put out, fewer than 8
 };
 

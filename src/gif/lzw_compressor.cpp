@@ -46,9 +46,18 @@ inline void UpdateWidth(LzwState& lzw) {
   }
 }
 
-inline void PutCode(EncoderState& state, int32_t code) {
-  PackBits(state.lzw, state.packet, state.output, uint32_t(code), state.lzw.width);
-  UpdateWidth(state.lzw);
+// The code writer: the LZW counters and the open sub-block. Compress works on its own copy,
+// which the compiler keeps in registers: the state's fields would be read again after every
+// byte stored into the output, which might (for all the compiler knows) have changed them.
+struct CodeWriter {
+  LzwState& lzw;
+  PacketBuffer& packet;
+  OutputBlock& output;
+};
+
+inline void PutCode(const CodeWriter& writer, int32_t code) {
+  PackBits(writer.lzw, writer.packet, writer.output, uint32_t(code), writer.lzw.width);
+  UpdateWidth(writer.lzw);
 }
 
 // The slot before `i` on its probe sequence: back by `step`, wrapping with an addition
@@ -104,9 +113,12 @@ inline bool PairAdded(const uint32_t* bits, uint32_t pair) {
 
 // Strings whose prefix is longer than one pixel: a multiplicative hash of the key, probed
 // forwards one slot at a time, at most half full.
+inline int32_t DeepSlotOf(uint32_t key) {
+  return int32_t((key * 0x9E3779B1u) >> (32 - kDeepSlotBits));
+}
 inline int32_t FindDeep(const CodeSlot* deep, int32_t key, int32_t* slot) {
   const CodeSlot keyBits = SlotOf(key, 0);
-  int32_t i = int32_t((uint32_t(key) * 0x9E3779B1u) >> (32 - kDeepSlotBits));
+  int32_t i = DeepSlotOf(uint32_t(key));
   for (;;) {
     const CodeSlot s = deep[i];
     if (Holds(s, keyBits)) return int32_t(s & kCodeMask);
@@ -115,6 +127,71 @@ inline int32_t FindDeep(const CodeSlot* deep, int32_t key, int32_t* slot) {
   }
   *slot = i;
   return -1;
+}
+
+// The matching loops: from `run`, extend the string `prefix` pixel by pixel while the table
+// answers at the first look, and answer the first pixel that needs more (or `end`).
+//
+// A flat stretch of pixels matches strings added one after the other, each one pixel longer
+// than the last, so each step's code is the one after the step before. There the loops
+// expect that code and only check the slot for it: the next pixel's slot address is known
+// before the read finishes, and the pixels no longer wait on each other's table reads.
+
+// The word of a slot holding (pixel, prefix) with the code after the prefix's.
+inline CodeSlot NextCodeSlot(uint32_t pixel, uint32_t prefix) {
+  return CodeSlot(pixel << kMaxCodeWidth | prefix) << kMaxCodeWidth | (prefix + 1);
+}
+
+// The probed slots: a pixel extends the string when the first slot of its probe holds it.
+inline const uint8_t* MatchInSlots(const CodeSlot* const slots, const uint8_t* run,
+                                   const uint8_t* const end, int32_t& prefix) {
+  uint32_t code = uint32_t(prefix);
+  while (run != end) {
+    const uint32_t pixel = *run;
+    const CodeSlot s = slots[(pixel << kHashShift) ^ code];
+    // The slot's key is this string's and its code is not 0 (the empty slot's key is 0 too).
+    if (s >> kMaxCodeWidth != (pixel << kMaxCodeWidth | code) || s == kEmptySlot) break;
+    ++run;
+    code = s & kCodeMask;
+    while (run != end && slots[(uint32_t(*run) << kHashShift) ^ code] == NextCodeSlot(*run, code)) {
+      ++run;
+      ++code;
+    }
+  }
+  prefix = int32_t(code);
+  return run;
+}
+
+// The plain dictionary: a one-pixel string's pairs by their bit, longer ones in the deep
+// slots.
+inline const uint8_t* MatchInDictionary(const uint32_t* const pairAdded,
+                                        const uint16_t* const pairCodes, const CodeSlot* const deep,
+                                        const uint8_t* run, const uint8_t* const end,
+                                        int32_t& prefix) {
+  int32_t code = prefix;
+  for (; run != end; ++run) {
+    const int32_t pixel = *run;
+    if (code < kPixelValues) {
+      const uint32_t pair = PairOf(code, pixel);
+      if (!PairAdded(pairAdded, pair)) break;
+      code = pairCodes[pair];
+    } else {
+      int32_t unused = 0;
+      const int32_t found = FindDeep(deep, (pixel << kMaxCodeWidth) + code, &unused);
+      if (found < 0) break;
+      code = found;
+      // Where the flat stretch goes on, its strings sit at their first slots.
+      while (run + 1 != end) {
+        const uint32_t next = run[1];
+        const uint32_t key = next << kMaxCodeWidth | uint32_t(code);
+        if (deep[DeepSlotOf(key)] != NextCodeSlot(next, uint32_t(code))) break;
+        ++run;
+        ++code;
+      }
+    }
+  }
+  prefix = code;
+  return run;
 }
 
 // Empties the dictionary: its bits and deep slots are all clear again.
@@ -138,12 +215,12 @@ void FillSlotsFromLog(CodeTable& table, int32_t logged) {
 }
 
 // Starts a new table: emptied, codes from Clear + 2 on, and a Clear code in the data.
-void ClearBlock(EncoderState& state, Dictionary& dictionary) {
-  LzwState& lzw = state.lzw;
-  ForgetDictionary(state.table, dictionary);
+void ClearBlock(const CodeWriter& writer, CodeTable& table, Dictionary& dictionary) {
+  LzwState& lzw = writer.lzw;
+  ForgetDictionary(table, dictionary);
   lzw.nextFree = lzw.clearCode + 2;
   lzw.clearFlag = true;
-  PutCode(state, lzw.clearCode);
+  PutCode(writer, lzw.clearCode);
 }
 
 }  // namespace
@@ -153,7 +230,7 @@ void ClearCodeTable(CodeTable& table) {
 }
 
 void WriteCode(EncoderState& state, int32_t code) {
-  PutCode(state, code);
+  PutCode(CodeWriter{state.lzw, state.packet, state.output}, code);
   if (code == state.lzw.endCode) {
     FlushBits(state.lzw, state.packet, state.output);
     FlushPacket(state.packet, state.output);
@@ -181,6 +258,10 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   Dictionary dictionary{false, 0, 0};
   WriteCode(state, lzw.clearCode);
 
+  LzwState codes = state.lzw;
+  PacketBuffer packet = state.packet;
+  const CodeWriter writer{codes, packet, state.output};
+
   // Two ways to the same table. The probed slots decide the file in one case only: a probe
   // ends at a slot holding key 0 (pixel 0 after the one-pixel string 0) as at an empty one,
   // so once key 0 is in, a later string can be missed and written over it. Until key 0 is
@@ -191,7 +272,9 @@ void Compress(EncoderState& state, int32_t initialWidth) {
   // from the log and answer until the next Clear code.
   CodeTable& table = state.table;
   do {
-    // One row of pixels at a time, with no call per pixel while strings match.
+    // One row of pixels at a time, with no call per pixel while strings match. After a match,
+    // the matching loops follow the string on for as long as the table answers at the first
+    // look; they return at the first pixel that needs more.
     for (const uint8_t* const end = run + count; run != end; ++run) {
       const int32_t pixel = *run;
       const int32_t key = (pixel << kMaxCodeWidth) + prefix;
@@ -201,27 +284,28 @@ void Compress(EncoderState& state, int32_t initialWidth) {
         const int32_t code = FindString(table.slots, key, pixel, prefix, &slot);
         if (code >= 0) {
           prefix = code;
-          continue;
-        }
-      } else if (prefix < kPixelValues) {
-        if (PairAdded(table.pairAdded, pair)) {
-          prefix = table.pairCodes[pair];
+          run = MatchInSlots(table.slots, run + 1, end, prefix) - 1;
           continue;
         }
       } else {
-        const int32_t code = FindDeep(table.deep, key, &slot);
+        const int32_t code = prefix < kPixelValues
+                                 ? PairAdded(table.pairAdded, pair) ? table.pairCodes[pair] : -1
+                                 : FindDeep(table.deep, key, &slot);
         if (code >= 0) {
           prefix = code;
+          run = MatchInDictionary(table.pairAdded, table.pairCodes, table.deep, run + 1, end,
+                                  prefix) -
+                1;
           continue;
         }
       }
-      PutCode(state, prefix);
+      PutCode(writer, prefix);
       const bool onePixelPrefix = prefix < kPixelValues;
       prefix = pixel;
-      if (lzw.nextFree >= kCodeLimit) {
-        ClearBlock(state, dictionary);
+      if (codes.nextFree >= kCodeLimit) {
+        ClearBlock(writer, table, dictionary);
       } else {
-        const int32_t code = lzw.nextFree++;
+        const int32_t code = codes.nextFree++;
         const CodeSlot added = SlotOf(key, code);
         if (dictionary.slotsInUse) {
           table.slots[slot] = added;
@@ -244,6 +328,8 @@ void Compress(EncoderState& state, int32_t initialWidth) {
       if (state.output.failed) break;  // no file can come of it now
     }
   } while (!state.output.failed && (run = TakeRun(state.cursor, &count)) != nullptr);
+  state.lzw = codes;
+  state.packet = packet;
   ForgetDictionary(table, dictionary);  // clear between encodings
   if (state.output.failed) return;
   WriteCode(state, prefix);

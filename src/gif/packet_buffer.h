@@ -1,7 +1,7 @@
 // Data sub-blocks: compressed bytes go straight into the output block, behind a count byte
 // reserved when the sub-block opens; a sub-block closes at kSubBlockCapacity bytes.
 //
-// Bytes arrive a few at a time as the low bytes of a 64-bit word, and the whole word is
+// Bytes arrive a few at a time as the low bytes of a 32-bit word, and the whole word is
 // stored at once: the bytes past the ones that count are overwritten by the next store, so
 // an open sub-block keeps kStoreSlack bytes of room past its end.
 #pragma once
@@ -15,7 +15,7 @@
 
 namespace nimbus::gif {
 
-constexpr int32_t kStoreBytes = 8;
+constexpr int32_t kStoreBytes = 4;
 constexpr int32_t kStoreSlack = 2 * kStoreBytes;
 
 // Reserves the count byte and room for a whole sub-block. False when the output cannot grow.
@@ -34,7 +34,7 @@ inline void FlushPacket(PacketBuffer& packet, OutputBlock& out) {
   packet.count = 0;
 }
 
-inline void StoreLittleEndian(uint8_t* at, uint64_t word) {
+inline void StoreLittleEndian(uint8_t* at, uint32_t word) {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(at, &word, kStoreBytes);
   } else {
@@ -59,8 +59,8 @@ inline void SplitSubBlock(PacketBuffer& packet, OutputBlock& out) {
   packet.count = overflow;
 }
 
-// Appends the `count` (0 to 7) low bytes of `word`, low byte first.
-inline void PutPacketBytes(PacketBuffer& packet, OutputBlock& out, uint64_t word, int32_t count) {
+// Appends the `count` (0 to 3) low bytes of `word`, low byte first.
+inline void PutPacketBytes(PacketBuffer& packet, OutputBlock& out, uint32_t word, int32_t count) {
   if (packet.countOffset == kNoSubBlock && (count == 0 || !OpenSubBlock(packet, out))) return;
   StoreLittleEndian(reinterpret_cast<uint8_t*>(*out.block) + out.position, word);
   out.position += count;

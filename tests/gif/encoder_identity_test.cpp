@@ -126,6 +126,39 @@ TEST(EncoderIdentity, LargeImagesMatchTheReference) {
   }
 }
 
+// Flat stretches: the encoder follows a run of strings, each one pixel longer than the last,
+// by expecting the next code. Long enough to fill the table more than once, in each colour
+// that picks a different table (pixel 0 adds key 0 at once and probes the slots; other
+// colours use the plain dictionary), and in bands whose colour changes mid-string, at a
+// stride that puts the change anywhere in a row.
+TEST(EncoderIdentity, FlatStretchesMatchTheReference) {
+  ReferenceEncoder reference;
+  constexpr int32_t kSide = 2800;  // 7.8 million pixels: a flat table fills at about 7.4
+  for (const uint8_t colour : {0, 1, 16, 255}) {
+    const std::vector<uint8_t> image(size_t(kSide) * kSide, colour);
+    ASSERT_EQ(Encoded(image, kSide, kSide, kSide, kPalette, false, -1),
+              reference.Encode(image.data(), kSide, kSide, kSide, kPalette.data(), false, -1))
+        << "colour " << int(colour);
+  }
+  // Bands of 1 to 40 000 pixels of one colour, the colours from a small set so that a band
+  // meets strings of its colour already in the table.
+  const std::vector<uint8_t> noise = giftest::RandomBytes(4000, 17);
+  for (const int32_t width : {997, 1024}) {
+    std::vector<uint8_t> image;
+    for (size_t n = 0; image.size() < size_t(width) * 1500; ++n) {
+      const size_t length =
+          1 + (size_t(noise[n % 4000]) * noise[(n + 1) % 4000] % 40000) / (n % 3 + 1);
+      const uint8_t colours[] = {0, 0, 1, 16, 200, 255};
+      image.insert(image.end(), length, colours[noise[(n + 2) % 4000] % 6]);
+    }
+    image.resize(size_t(width) * 1500);
+    for (const bool interlaced : {false, true})
+      ASSERT_EQ(Encoded(image, width, width, 1500, kPalette, interlaced, -1),
+                reference.Encode(image.data(), width, width, 1500, kPalette.data(), interlaced, -1))
+          << "bands, width " << width << (interlaced ? ", interlaced" : "");
+  }
+}
+
 // An encoding cut short where its output could not grow, at every growth step, leaves the
 // string table as a whole encoding does: the next encoding still gives the reference file.
 TEST(EncoderIdentity, AnEncodingCutShortLeavesTheTableClean) {
