@@ -31,7 +31,10 @@ test_packages=(
   clang-format curl chromium tzdata python3-pil
   clang libclang-rt-14-dev
 )
-mingw_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
+# The package DLL links with the win32-thread-model driver (g++-mingw-w64-i686-win32), the
+# rest of the Windows build with the posix-model one.
+mingw_packages=(g++-mingw-w64-i686 g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
+                mingw-w64-i686-dev binutils-mingw-w64-i686)
 wine_packages=(wine wine32)
 bench_packages=(libbenchmark-dev libgif-dev curl apache2-utils)
 

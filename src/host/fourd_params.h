@@ -6,9 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/toolbox.h"
-
 #include "host/record_packing_begin.h"
+#include "host/toolbox.h"
 
 // A 4D Text: signed 16-bit length, then the handle of the block holding the characters
 // (no terminator; the handle may be null). A Text never holds more than 32767 bytes.
@@ -45,7 +44,8 @@ constexpr bool kHostPointers32 = sizeof(void*) == 4;
 static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "32-bit or 64-bit pointers");
 // Text: the length, then the handle at the next pointer boundary (32-bit: 4; 64-bit: 8).
 static_assert(offsetof(FourDText, length) == 0, "FourDText: length first");
-static_assert(offsetof(FourDText, handle) == (kHostPointers32 ? 4 : 8), "FourDText: handle at 4 / 8");
+static_assert(offsetof(FourDText, handle) == (kHostPointers32 ? 4 : 8),
+              "FourDText: handle at 4 / 8");
 static_assert(sizeof(FourDText) == (kHostPointers32 ? 8 : 16), "FourDText: 8 / 16 bytes");
 // Date: three 16-bit fields, day first.
 static_assert(sizeof(FourDDate) == 6 && offsetof(FourDDate, day) == 0 &&

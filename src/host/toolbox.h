@@ -110,7 +110,7 @@ TOOLBOX_SERVICE void BlockMove(const void* source, void* destination, Size byteC
 // the replacement. With ptr1 null the target is the len1 bytes at offset. Negative when there
 // is no match (or the offset lies outside the block).
 TOOLBOX_SERVICE int32_t Munger(Handle h, int32_t offset, const void* ptr1, int32_t len1,
-                           const void* ptr2, int32_t len2);
+                               const void* ptr2, int32_t len2);
 
 // ---- Time ----------------------------------------------------------------------------------
 
@@ -126,7 +126,7 @@ TOOLBOX_SERVICE void SecondsToDate(uint32_t seconds, DateTimeRec* date);
 TOOLBOX_SERVICE void NumToString(int32_t number, StringPtr text);
 TOOLBOX_SERVICE void StringToNum(ConstStr255Param text, int32_t* number);
 TOOLBOX_SERVICE uint8_t EqualString(ConstStr255Param a, ConstStr255Param b, uint8_t caseSensitive,
-                                uint8_t diacriticalSensitive);
+                                    uint8_t diacriticalSensitive);
 
 // ---- Resources -----------------------------------------------------------------------------
 

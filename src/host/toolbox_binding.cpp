@@ -314,7 +314,8 @@ void DrawPicture(PicHandle myPicture, const Rect* dstRect) {
 }
 void CopyBits(const PixMap* srcBits, const PixMap* dstBits, const Rect* srcRect,
               const Rect* dstRect, int16_t mode, void* maskRgn) {
-  if (auto call = NIMBUS_EXPORT_OF(CopyBits)) call(srcBits, dstBits, srcRect, dstRect, mode, maskRgn);
+  if (auto call = NIMBUS_EXPORT_OF(CopyBits))
+    call(srcBits, dstBits, srcRect, dstRect, mode, maskRgn);
 }
 
 }  // namespace nimbus::toolbox

@@ -85,8 +85,9 @@ TOOLBOX_SERVICES_BEGIN
 // Creates an off-screen world of the given depth (8, or 0 for the screen's) and bounds, with
 // the default 256-colour table when cTable is null. Answers noErr and sets *offscreenGWorld,
 // or an error and leaves it null.
-TOOLBOX_SERVICE QDErr NewGWorld(GWorldPtr* offscreenGWorld, int16_t pixelDepth, const Rect* boundsRect,
-                            CTabHandle cTable, GDHandle aGDevice, GWorldFlags flags);
+TOOLBOX_SERVICE QDErr NewGWorld(GWorldPtr* offscreenGWorld, int16_t pixelDepth,
+                                const Rect* boundsRect, CTabHandle cTable, GDHandle aGDevice,
+                                GWorldFlags flags);
 TOOLBOX_SERVICE void DisposeGWorld(GWorldPtr offscreenGWorld);
 // The current port and device, and making a port current (a null device keeps the current one).
 TOOLBOX_SERVICE void GetGWorld(CGrafPtr* port, GDHandle* gdh);
@@ -106,6 +107,6 @@ TOOLBOX_SERVICE void DrawPicture(PicHandle myPicture, const Rect* dstRect);
 // Copies the pixels of srcRect in srcBits into dstRect in dstBits, scaling when the
 // rectangles differ. maskRgn is not supported and must be null.
 TOOLBOX_SERVICE void CopyBits(const PixMap* srcBits, const PixMap* dstBits, const Rect* srcRect,
-                          const Rect* dstRect, int16_t mode, void* maskRgn);
+                              const Rect* dstRect, int16_t mode, void* maskRgn);
 
 TOOLBOX_SERVICES_END

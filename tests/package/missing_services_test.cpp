@@ -100,8 +100,8 @@ class Package {
 
 // A 2 x 2 picture in the stand-in's one body: the frame, then "RGB8" and the pixels.
 Handle TwoByTwoPicture() {
-  const uint8_t bytes[] = {0,   0,   0,   0, 0, 0, 2, 0, 2,   0,   'R', 'G', 'B', '8',
-                           255, 0,   0,   0, 255, 0, 0, 0, 255, 255, 255, 255};
+  const uint8_t bytes[] = {0,   0,   0, 0, 0, 0,   2, 0, 2, 0,   'R', 'G', 'B',
+                           '8', 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
   Handle h = NewHandle(sizeof bytes);
   std::memcpy(*h, bytes, sizeof bytes);
   return h;
@@ -161,8 +161,7 @@ std::map<std::string, std::string> RunProbes(Package& package) {
   // A stream and a datagram endpoint: records, slots, the session.
   int32_t l0 = 0, l1 = 0, buffer = 4096, l3 = 0, reuse = 0, localAddress = 0x7F000001;
   int16_t i0 = 0, port = 0;
-  const int32_t ref =
-      package.Longint(3, {&l0, &i0, &port, &buffer, &l3, &reuse, &localAddress});
+  const int32_t ref = package.Longint(3, {&l0, &i0, &port, &buffer, &l3, &reuse, &localAddress});
   // A new reference, then what releasing (closing) it answers; or the failed open's 0.
   out["StreamListen"] = std::to_string(ref);
   if (ref > 0) {
@@ -196,25 +195,23 @@ Failures Both(Failures a, const Failures& b) {
 }
 
 std::map<std::string, Failures> Needs() {
-  const char* const drawing[] = {"NewGWorld",  "DisposeGWorld", "GetGWorld",  "SetGWorld",
+  const char* const drawing[] = {"NewGWorld",  "DisposeGWorld",   "GetGWorld",  "SetGWorld",
                                  "GetGDevice", "GetGWorldPixMap", "LockPixels", "UnlockPixels",
-                                 "ForeColor",  "BackColor",     "EraseRect",  "DrawPicture",
+                                 "ForeColor",  "BackColor",       "EraseRect",  "DrawPicture",
                                  "CopyBits"};
-  Failures picture = Each({"NewHandle", "SetHandleSize", "HLock", "MemError", "GetHandleSize",
-                           "NewPtr"},
-                          "none");
+  Failures picture =
+      Each({"NewHandle", "SetHandleSize", "HLock", "MemError", "GetHandleSize", "NewPtr"}, "none");
   for (const char* service : drawing) picture[service] = "none";
   const Failures noRecord = Each({"NewHandleClear", "HLock", "NewPtrClear"}, "0");
   return {
       {"TextToHTML", Each({"NewHandle", "HLock", "GetHandleSize"}, "")},
-      {"MacToISO",
-       Both(Each({"NewHandle", "HLock", "GetHandleSize"}, ""),
-            Each({"GetNamedResource"}, "ab\x8E\xA5"))},
+      {"MacToISO", Both(Each({"NewHandle", "HLock", "GetHandleSize"}, ""),
+                        Each({"GetNamedResource"}, "ab\x8E\xA5"))},
       {"QueueCount",
        Each({"NewHandle", "NewHandleClear", "SetHandleSize", "HLock", "MemError"}, "0")},
-      {"QueuePop", Each({"NewHandle", "NewHandleClear", "SetHandleSize", "HLock", "MemError",
-                         "GetHandleSize"},
-                        "")},
+      {"QueuePop",
+       Each({"NewHandle", "NewHandleClear", "SetHandleSize", "HLock", "MemError", "GetHandleSize"},
+            "")},
       {"SecondsToDateText", Each({"SecondsToDate"}, "Fri, 1 Jan 1904 00:00:00 GMT")},
       {"DateTextToSeconds", Each({"DateToSeconds"}, "0")},
       {"DateTextToSeconds(lower case)", Each({"DateToSeconds"}, "0")},
