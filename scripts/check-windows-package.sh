@@ -16,13 +16,6 @@ if [ "$exports" != "FourDPack" ]; then
   echo "$dll: exports are '$exports', expected only FourDPack"; exit 1
 fi
 
-# Shipped stripped: no debug sections, and a debug link naming the file that holds them.
-headers=$(i686-w64-mingw32-objdump -h "$dll")
-if grep -q " \.debug_" <<<"$headers"; then
-  echo "$dll: not stripped (debug sections present)"; exit 1
-fi
-grep -q " \.gnu_debuglink" <<<"$headers" || { echo "$dll: no .gnu_debuglink section"; exit 1; }
-
 # "DLL function" for every import, DLL names as the file spells them. An import by ordinal
 # (no name) shows as "<ordinal N>" and is never allowed.
 imports=$(awk '
@@ -48,5 +41,13 @@ count=$(wc -l <<<"$imports")
 if [ "$unexpected" -gt 0 ]; then
   echo "$dll: $unexpected of $count imports are not in the allow-list"; exit 1
 fi
+
+# Shipped stripped: no debug sections, and a debug link naming the file that holds them.
+headers=$(i686-w64-mingw32-objdump -h "$dll")
+if grep -q " \.debug_" <<<"$headers"; then
+  echo "$dll: not stripped (debug sections present)"; exit 1
+fi
+grep -q " \.gnu_debuglink" <<<"$headers" || { echo "$dll: no .gnu_debuglink section"; exit 1; }
+
 echo "$dll: PE32 i386 DLL, exports only FourDPack, all $count imports in $(basename "$allow")" \
   "(DLLs: $(awk '{print $1}' <<<"$imports" | sort -u | tr '\n' ' '))"
