@@ -34,9 +34,9 @@ std::atomic<int64_t> gYields{0};
 
 }  // namespace
 
-// The yield the package calls. The package imports YieldToHost from the toolbox library by
-// name; this program defines and exports the same name (ENABLE_EXPORTS), and the loader binds
-// the package's calls to the program's definition first. It counts every call (so a figure
+// The yield the package calls. The package looks YieldToHost up by name when it loads,
+// taking the process's first definition; this program defines and exports the same name
+// (ENABLE_EXPORTS), so the package's calls come to the program's definition first. It counts every call (so a figure
 // whose yields did not land here is refused), and then returns at once when gYieldIsNoOp is
 // set, or goes on to the toolbox's own yield.
 extern "C" TOOLBOX_API void YieldToHost(void) {

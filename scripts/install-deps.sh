@@ -37,7 +37,10 @@ test_packages=(
   clang-format curl chromium tzdata python3-pil
   clang libclang-rt-14-dev
 )
-mingw_packages=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
+# The package DLL links with the win32-thread-model driver (g++-mingw-w64-i686-win32), the
+# rest of the Windows build with the posix-model one.
+mingw_packages=(g++-mingw-w64-i686 g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
+                mingw-w64-i686-dev binutils-mingw-w64-i686)
 # The servers the recipes test starts by itself, on 127.0.0.1 with its own configurations.
 # Their packages would start (and, under systemd, enable) system daemons on ports 80, 21, 25
 # and 110; they are installed with daemons kept from starting and left disabled.

@@ -9,3 +9,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The package DLL links with the win32 thread model: its runtime then uses Windows' own
+# critical sections instead of winpthread, whose static library adds a TLS callback and
+# kernel imports that Windows 2000 lacks. The stand-ins and tests use std::thread, which
+# GCC 12 offers only in the posix model.
+set(NIMBUS_PACKAGE_LINK_DRIVER i686-w64-mingw32-g++-win32)

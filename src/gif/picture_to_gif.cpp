@@ -7,6 +7,7 @@
 #include "gif/gif_constants.h"
 #include "gif/picture_frame.h"
 #include "host/toolbox_drawing.h"
+#include "host/toolbox_services.h"
 
 namespace nimbus {
 namespace {
@@ -68,6 +69,9 @@ Handle EncodeLockedImage(PixMapHandle pixMap, int32_t width, int32_t height, int
 
 Handle PictureToGIF(Handle picture, int32_t options, int32_t width, int32_t height, int32_t column,
                     int32_t row) {
+  // A host without every drawing service cannot make the image: empty, as when the world
+  // cannot be made.
+  if (!toolbox::DrawingServicesBound()) return nullptr;
   while (gBusyMarker != nullptr) YieldToHost();
 
   const int32_t w = ImageExtent(width, picture, gif::kFrameLeftOffset, gif::kFrameRightOffset);

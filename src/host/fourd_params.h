@@ -3,8 +3,10 @@
 // entry point itself is declared in package/fourd_abi.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "host/record_packing_begin.h"
 #include "host/toolbox.h"
 
 // A 4D Text: signed 16-bit length, then the handle of the block holding the characters
@@ -33,3 +35,24 @@ union FourDResult {
   Handle block;
   void* raw;
 };
+
+#include "host/record_packing_end.h"
+
+// The layouts 4D and the package share, for 32-bit pointers (the DLL, as 4D sees them) and
+// 64-bit ones (the native build with the stand-in host).
+constexpr bool kHostPointers32 = sizeof(void*) == 4;
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "32-bit or 64-bit pointers");
+// Text: the length, then the handle at the next pointer boundary (32-bit: 4; 64-bit: 8).
+static_assert(offsetof(FourDText, length) == 0, "FourDText: length first");
+static_assert(offsetof(FourDText, handle) == (kHostPointers32 ? 4 : 8),
+              "FourDText: handle at 4 / 8");
+static_assert(sizeof(FourDText) == (kHostPointers32 ? 8 : 16), "FourDText: 8 / 16 bytes");
+// Date: three 16-bit fields, day first.
+static_assert(sizeof(FourDDate) == 6 && offsetof(FourDDate, day) == 0 &&
+                  offsetof(FourDDate, month) == 2 && offsetof(FourDDate, year) == 4,
+              "FourDDate: day, month, year");
+// Result slot: pointer-sized, a longint at its start.
+static_assert(sizeof(FourDResult) == (kHostPointers32 ? 4 : 8), "FourDResult: 4 / 8 bytes");
+static_assert(offsetof(FourDResult, longint) == 0 && offsetof(FourDResult, raw) == 0,
+              "FourDResult: every member at the start");
+static_assert(sizeof(FourDResult::longint) == 4, "FourDResult: a 32-bit longint");

@@ -25,6 +25,8 @@ constexpr int32_t cyanColor = 273;
 constexpr int32_t magentaColor = 137;
 constexpr int32_t yellowColor = 69;
 
+#include "host/record_packing_begin.h"
+
 struct RGBColor {
   uint16_t red;
   uint16_t green;
@@ -60,6 +62,8 @@ struct PixMap {
   int16_t pixelSize;
   CTabHandle pmTable;
 };
+#include "host/record_packing_end.h"
+
 using PixMapPtr = PixMap*;
 using PixMapHandle = PixMapPtr*;
 
@@ -74,30 +78,35 @@ using GDHandle = GDevice**;
 // int16), then the body.
 using PicHandle = Handle;
 
+}  // extern "C"
+
+TOOLBOX_SERVICES_BEGIN
+
 // Creates an off-screen world of the given depth (8, or 0 for the screen's) and bounds, with
 // the default 256-colour table when cTable is null. Answers noErr and sets *offscreenGWorld,
 // or an error and leaves it null.
-TOOLBOX_API QDErr NewGWorld(GWorldPtr* offscreenGWorld, int16_t pixelDepth, const Rect* boundsRect,
-                            CTabHandle cTable, GDHandle aGDevice, GWorldFlags flags);
-TOOLBOX_API void DisposeGWorld(GWorldPtr offscreenGWorld);
+TOOLBOX_SERVICE QDErr NewGWorld(GWorldPtr* offscreenGWorld, int16_t pixelDepth,
+                                const Rect* boundsRect, CTabHandle cTable, GDHandle aGDevice,
+                                GWorldFlags flags);
+TOOLBOX_SERVICE void DisposeGWorld(GWorldPtr offscreenGWorld);
 // The current port and device, and making a port current (a null device keeps the current one).
-TOOLBOX_API void GetGWorld(CGrafPtr* port, GDHandle* gdh);
-TOOLBOX_API void SetGWorld(CGrafPtr port, GDHandle gdh);
-TOOLBOX_API GDHandle GetGDevice(void);
-TOOLBOX_API PixMapHandle GetGWorldPixMap(GWorldPtr offscreenGWorld);
+TOOLBOX_SERVICE void GetGWorld(CGrafPtr* port, GDHandle* gdh);
+TOOLBOX_SERVICE void SetGWorld(CGrafPtr port, GDHandle gdh);
+TOOLBOX_SERVICE GDHandle GetGDevice(void);
+TOOLBOX_SERVICE PixMapHandle GetGWorldPixMap(GWorldPtr offscreenGWorld);
 // Locking keeps the pixels at one address and refreshes baseAddr; answers false when the
 // pixels cannot be had.
-TOOLBOX_API uint8_t LockPixels(PixMapHandle pm);
-TOOLBOX_API void UnlockPixels(PixMapHandle pm);
+TOOLBOX_SERVICE uint8_t LockPixels(PixMapHandle pm);
+TOOLBOX_SERVICE void UnlockPixels(PixMapHandle pm);
 
 // Drawing into the current port.
-TOOLBOX_API void ForeColor(int32_t color);
-TOOLBOX_API void BackColor(int32_t color);
-TOOLBOX_API void EraseRect(const Rect* r);
-TOOLBOX_API void DrawPicture(PicHandle myPicture, const Rect* dstRect);
+TOOLBOX_SERVICE void ForeColor(int32_t color);
+TOOLBOX_SERVICE void BackColor(int32_t color);
+TOOLBOX_SERVICE void EraseRect(const Rect* r);
+TOOLBOX_SERVICE void DrawPicture(PicHandle myPicture, const Rect* dstRect);
 // Copies the pixels of srcRect in srcBits into dstRect in dstBits, scaling when the
 // rectangles differ. maskRgn is not supported and must be null.
-TOOLBOX_API void CopyBits(const PixMap* srcBits, const PixMap* dstBits, const Rect* srcRect,
-                          const Rect* dstRect, int16_t mode, void* maskRgn);
+TOOLBOX_SERVICE void CopyBits(const PixMap* srcBits, const PixMap* dstBits, const Rect* srcRect,
+                              const Rect* dstRect, int16_t mode, void* maskRgn);
 
-}  // extern "C"
+TOOLBOX_SERVICES_END

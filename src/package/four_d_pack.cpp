@@ -2,6 +2,7 @@
 // Winsock session; unload releases every stream, the queues and the session; every other
 // selector runs its row of the routine table.
 #include "gif/gif.h"
+#include "host/toolbox_services.h"
 #include "net/session.h"
 #include "net/streams.h"
 #include "package/fourd_abi.h"
@@ -17,7 +18,15 @@ PackageGlobals* GlobalsOf(Handle* globalsVariable) {
   return reinterpret_cast<PackageGlobals*>(**globalsVariable);
 }
 
+// Shown at load when the host's toolbox library lacks a service most routines need.
+constexpr const char* kMissingServicesMessage =
+    "Nimbus.4DX: the host's toolbox library lacks services the package needs; the routines "
+    "that use them will fail.";
+
 void Load(Handle* globalsVariable) {
+  // The toolbox services are found by name in the library the host has loaded; a missing
+  // one never stops the load.
+  if (toolbox::BindServices() > 0) ShowMessage(kMissingServicesMessage);
   // Without a global record the package still loads: every reference is then bad and every
   // open answers 0.
   Handle block = NewHandleClear(sizeof(PackageGlobals));

@@ -3,9 +3,17 @@
 
 namespace nimbus::platform {
 namespace {
+// Plain namespace-scope data, filled on first use: no function-local static, whose guard
+// would pull a threads library into the DLL, and no constructor run at load.
+FileCalls gTable{};
+bool gFilled = false;
+
 FileCalls& Table() {
-  static FileCalls table = SystemFileCalls();
-  return table;
+  if (!gFilled) {
+    gTable = SystemFileCalls();
+    gFilled = true;
+  }
+  return gTable;
 }
 }  // namespace
 

@@ -5,9 +5,17 @@
 namespace nimbus::platform {
 
 namespace {
+// Plain namespace-scope data, filled on first use: no function-local static, whose guard
+// would pull a threads library into the DLL, and no constructor run at load.
+SocketCalls gTable{};
+bool gFilled = false;
+
 SocketCalls& Table() {
-  static SocketCalls table = SystemSocketCalls();
-  return table;
+  if (!gFilled) {
+    gTable = SystemSocketCalls();
+    gFilled = true;
+  }
+  return gTable;
 }
 }  // namespace
 
