@@ -95,7 +95,9 @@ int16_t ReceiveDatagram(Slot slot, FourDText& text, DatagramSender* sender) {
 int16_t CloseDatagram(Slot slot) {
   if (slot == nullptr || *slot == nullptr) return 0;
   StreamRecord* record = *slot;
-  if (record->kind != kKindDatagram) return ReleaseStream(slot);
+  // Handed a TCP stream, it releases it as StreamRelease would (a waiting stream leaves its
+  // listen queue), but it counts nothing: no DatagramClose does.
+  if (record->kind != kKindDatagram) return DiscardStream(slot);
   int16_t status = 0;
   if (record->socket != platform::kInvalidSocket && Calls().closesocket(record->socket) != 0) {
     status = StatusResult(Calls().lastError());

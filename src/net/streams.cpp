@@ -107,11 +107,16 @@ int16_t CloseStream(Slot slot) {
 
 int16_t ReleaseStream(Slot slot) {
   if (slot == nullptr || *slot == nullptr) return 0;
-  StreamRecord* record = *slot;
-  int16_t status = 0;
   // Every release of a stream not in state 14 counts, a broken one that StreamClose closed
   // (its state stayed 20) included; its socket is gone, though, so it is not closed again.
-  if (record->state != StateClosed) AddToCounter(ReleasesClosing, 1);
+  if ((*slot)->state != StateClosed) AddToCounter(ReleasesClosing, 1);
+  return DiscardStream(slot);
+}
+
+int16_t DiscardStream(Slot slot) {
+  if (slot == nullptr || *slot == nullptr) return 0;
+  StreamRecord* record = *slot;
+  int16_t status = 0;
   LeaveListenQueue(record);
   if (record->socket != kInvalidSocket) {
     if (Calls().closesocket(record->socket) != 0) status = StatusResult(Calls().lastError());

@@ -48,8 +48,12 @@ int16_t CloseStream(Slot slot);
 
 // Closes the record's socket unless it is already closed, unlinks it from a listen queue,
 // disposes of its pending output and the record, and empties the slot. 0, or -1 when the
-// close failed; an empty slot answers 0.
+// close failed; an empty slot answers 0. A release of a stream not in state 14 is counted.
 int16_t ReleaseStream(Slot slot);
+
+// ReleaseStream without the count: for DatagramClose, which counts nothing even when it is
+// handed a TCP stream.
+int16_t DiscardStream(Slot slot);
 
 // Query types of QueryStream.
 constexpr int32_t kQueryState = 0;

@@ -46,9 +46,8 @@ void Unload(Handle* globalsVariable) {
       if (slot != nullptr) ReleaseStream(&slot);
     }
     DisposeQueueTable(globals->queues);
-    // The package's code goes away with the unload: nothing can use the record afterwards.
-    DisposeHandle(*globalsVariable);
-    *globalsVariable = nullptr;
+    // The PackageGlobals block itself is the host's to dispose of after this call: a host
+    // that disposes of it as well would otherwise free it twice when 4D quits.
   }
   EndWinsockSession();
   ReleaseGifEncoder();  // the code table is kept from one encoding to the next

@@ -112,11 +112,18 @@ TEST_F(DatagramTest, BindConflictAnswersZeroAndReferencesBehave) {
   }
 }
 
-TEST_F(DatagramTest, ClosingAWaitingStreamAsADatagramKeepsItsQueue) {
+TEST_F(DatagramTest, ClosingAWaitingStreamAsADatagramKeepsItsQueueAndCountsNothing) {
   const uint16_t tcpPort = UnusedPort();
   ASSERT_EQ(Listen(tcpPort), 2);
   ASSERT_EQ(Listen(tcpPort), 3);
+  int32_t before[14] = {};
+  for (int32_t counter = 1; counter <= 13; ++counter) before[counter] = Counter(counter);
   EXPECT_EQ(Longint("DatagramClose", {Value::Longint(2)}), 0);
+  EXPECT_EQ(OpenCount(), 2);  // the endpoint and stream 3
+  // DatagramClose counts nothing, whatever kind of record it is handed.
+  for (int32_t counter = 1; counter <= 13; ++counter) {
+    EXPECT_EQ(Counter(counter), before[counter]) << "counter " << counter;
+  }
   PeerSocket client = ConnectTo(tcpPort);
   ASSERT_TRUE(client.valid());
   EXPECT_EQ(State(3), 8);

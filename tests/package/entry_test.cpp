@@ -100,6 +100,24 @@ TEST_F(EntryTest, ReservedRoutinesAndNameCopy) {
   EXPECT_EQ(copied.params[2].longint, 1000);
 }
 
+TEST_F(EntryTest, UnloadLeavesTheGlobalRecordForTheHostToDispose) {
+  Handle globals = *host.globalsVariable();
+  ASSERT_NE(globals, nullptr);
+  const int32_t size = GetHandleSize(globals);
+  ASSERT_GT(size, 0);
+  host.Call("QueuePush", {Value::Longint(7), Value::Text("kept")});  // a queue table to dispose of
+  ASSERT_EQ(Longint("QueueCount", {Value::Longint(7)}), 1);
+  host.CallRaw(kSelectorUnload, nullptr, nullptr);
+  // The record is still the host's, whole: 4D disposes of it after the unload call.
+  EXPECT_EQ(*host.globalsVariable(), globals);
+  EXPECT_EQ(GetHandleSize(globals), size);
+  // A second unload finds nothing left to release; the host then disposes of the block.
+  const int32_t handlesBefore = TBTest_LiveHandles();
+  host.Unload();
+  EXPECT_EQ(*host.globalsVariable(), nullptr);
+  EXPECT_EQ(TBTest_LiveHandles(), handlesBefore - 1);
+}
+
 TEST_F(EntryTest, UnloadWithANullGlobalsVariableOnlyEndsTheSession) {
   Handle saved = *host.globalsVariable();
   *host.globalsVariable() = nullptr;
