@@ -199,7 +199,11 @@ TEST_F(TextBuiltinsTest, PositionAndReplaceStringMatchTheModelOverSweptTexts) {
       for (const std::string& replacement : replacements) {
         script += "LOG(\"[\"+Replace string(" + Literal(text) + ";" + Literal(pattern) + ";" +
                   Literal(replacement) + ")+\"]\")\n";
-        expected += "[" + ModelReplace(text, pattern, replacement) + "]\n";
+        // Appended piece by piece: "[" + a temporary string trips GCC 12's -Wrestrict
+        // false positive in the 32-bit build.
+        expected += '[';
+        expected += ModelReplace(text, pattern, replacement);
+        expected += "]\n";
       }
     }
   }
@@ -215,12 +219,14 @@ TEST_F(TextBuiltinsTest, SubstringAndCharacterCodeAtEveryPosition) {
       script += "LOG(\"[\"+Substring($t;" + std::to_string(start) + ";" + std::to_string(count) +
                 ")+\"]\")\n";
       const int32_t from = start < 1 ? 1 : start;
-      expected +=
-          "[" + (count < 0 || from > size ? std::string() : text.substr(from - 1, count)) + "]\n";
+      expected += '[';
+      if (count >= 0 && from <= size) expected += text.substr(from - 1, count);
+      expected += "]\n";
     }
     script += "LOG(\"[\"+Substring($t;" + std::to_string(start) + ")+\"]\")\n";
-    expected +=
-        "[" + (start > size ? std::string() : text.substr(start < 1 ? 0 : start - 1)) + "]\n";
+    expected += '[';
+    if (start <= size) expected += text.substr(start < 1 ? 0 : start - 1);
+    expected += "]\n";
   }
   script += "For ($i;1;Length($t))\n  LOG(String(Character code(Substring($t;$i;1))))\nEnd for\n";
   for (char c : text) expected += std::to_string(static_cast<unsigned char>(c)) + "\n";
